@@ -1,0 +1,3 @@
+#include "model/RefObject.h"
+#include <gtest/gtest.h>
+TEST(Placeholder, Builds) { SUCCEED(); }
