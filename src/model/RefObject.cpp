@@ -151,8 +151,11 @@ std::string RefObject::TypeName() const {
     char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
     std::string name = status == 0 && demangled ? demangled : mangled;
     free(demangled);
-    if (name.rfind("orvik::", 0) == 0)
-        name.erase(0, 7);
+    // The class's own name, without its namespaces.
+    size_t angle = name.find('<');
+    size_t colons = name.rfind("::", angle == std::string::npos ? name.size() : angle);
+    if (colons != std::string::npos)
+        name.erase(0, colons + 2);
     return name;
 }
 
