@@ -47,6 +47,14 @@ public:
     void* GetContext() const { return context_; }
     void SetContext(void* context) { context_ = context; }
 
+    // What the stream is, as the objects in it need to know: a project file
+    // being saved embeds the files it depends on; a stream this process made
+    // in its own memory (undo, clipboard) may refer to its private files by
+    // name; any other stream is outside bytes and trusted with neither.
+    enum Purpose { otherStream, projectSave, ownMemory };
+    Purpose GetPurpose() const { return purpose_; }
+    void SetPurpose(Purpose purpose) { purpose_ = purpose; }
+
     // Writes the buffered bytes to the stream (storing).
     void Flush();
     // Flushes a storing archive; the archive is unusable afterwards.
@@ -116,6 +124,7 @@ private:
     ArchiveStream& stream_;
     Mode mode_;
     void* context_;
+    Purpose purpose_ = otherStream;
     bool closed_ = false;
 
     std::unique_ptr<uint8_t[]> buffer_;
