@@ -8,8 +8,23 @@
 
 namespace orvik {
 
+namespace {
+ResourceLibraries* current = nullptr;
+}
+
 ResourceLibraries::ResourceLibraries() = default;
-ResourceLibraries::~ResourceLibraries() = default;
+
+ResourceLibraries::~ResourceLibraries() {
+    if (current == this)
+        current = nullptr;
+}
+
+ResourceLibraries* ResourceLibraries::Current() { return current; }
+void ResourceLibraries::SetCurrent(ResourceLibraries* libraries) { current = libraries; }
+
+std::string ResourceText(uint32_t id) {
+    return current ? current->GetProductText(id) : std::string();
+}
 
 std::string ResourceLibraries::FileNameOf(const std::string& baseName) {
     return baseName + ResourceLibrary::kExtension;

@@ -52,6 +52,11 @@ public:
     const std::vector<uint8_t>* Find(ResourceLibrary::Type type, uint32_t number) const;
     const std::vector<uint8_t>* Find(ResourceLibrary::Type type, const std::string& name) const;
 
+    // The application's loaded libraries, through which every Part reads its
+    // texts; null before start-up loads them.
+    static ResourceLibraries* Current();
+    static void SetCurrent(ResourceLibraries* libraries);
+
     // The file name of a library: base name + the library extension.
     static std::string FileNameOf(const std::string& baseName);
 
@@ -64,6 +69,10 @@ private:
     bool warned_ = false;
     int layoutWidth_ = 0, layoutHeight_ = 0;
 };
+
+// A text of the application's libraries (empty when none are loaded or the
+// text is missing), with "PRODUCT_TOKEN" replaced.
+std::string ResourceText(uint32_t id);
 
 // Replaces every "PRODUCT_TOKEN" in `text` with the product name.
 std::string SubstituteProductName(const std::string& text);
