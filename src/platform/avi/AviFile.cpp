@@ -91,7 +91,7 @@ bool AviFile::Parse(IndexUse use) {
     if (const RiffChunk* avih = RiffFile::Find(headers, kAvih)) {
         std::vector<uint8_t> d;
         uint8_t h[40] = {};
-        if (riff_.ReadData(*avih, d, sizeof h))
+        if (riff_.ReadData(*avih, d, sizeof h) && !d.empty())
             std::memcpy(h, d.data(), d.size());
         uint32_t* fields[] = {&header_.microSecPerFrame, &header_.maxBytesPerSec,
                               &header_.paddingGranularity, &header_.flags,
@@ -209,7 +209,8 @@ bool AviFile::ReadStreamList(const RiffChunk& strl) {
     if (const RiffChunk* strn = RiffFile::Find(parts, kStrn)) {
         std::vector<uint8_t> name;
         riff_.ReadData(*strn, name, sizeof info.szName - 1);
-        std::memcpy(info.szName, name.data(), name.size());
+        if (!name.empty())
+            std::memcpy(info.szName, name.data(), name.size());
         info.szName[name.size()] = 0;
     }
     if (const RiffChunk* indx = RiffFile::Find(parts, kIndx))

@@ -129,7 +129,8 @@ bool AvDecompressor::Send(const uint8_t* data, size_t size) {
         error_ = "out of memory";
         return false;
     }
-    std::memcpy(packet_->data, data, size);
+    if (size > 0)
+        std::memcpy(packet_->data, data, size);
     if (!palette_.empty()) {
         uint8_t* side = av_packet_new_side_data(packet_, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
         if (side)
