@@ -76,6 +76,16 @@ void SkipBytes(Archive& ar, uint64_t count) {
     }
 }
 
+// The file header's offset to the pixels, counted from the information
+// header: 0 (the pixels follow the colours) when the file gives none, and
+// an offset inside the headers, which reading then refuses, when it points
+// before the information header.
+uint32_t PixelOffsetOf(uint32_t offBits) {
+    if (offBits == 0)
+        return 0;
+    return offBits >= Dib::kFileHeaderSize ? offBits - Dib::kFileHeaderSize : 1;
+}
+
 int64_t RowBytesOf(int64_t width, int bitCount) { return ((width * bitCount + 7) / 8 + 3) & ~3; }
 
 } // namespace
@@ -287,9 +297,7 @@ int Dib::Load(File& file) {
     uint32_t offBits = 0;
     if (!ReadFileHeader(file, nullptr, &offBits))
         return 0;
-    // An offset that cannot lie past the information header means "right
-    // after the colours".
-    uint32_t pixelOffset = offBits >= kFileHeaderSize + 40 ? offBits - kFileHeaderSize : 0;
+    uint32_t pixelOffset = PixelOffsetOf(offBits);
     uint64_t consumed = 0;
     try {
         Archive ar(file, Archive::load);
@@ -317,9 +325,8 @@ int Dib::LoadFromMemory(const uint8_t* bytes, size_t size) {
         LogMessage("Dib::LoadHeader not a bitmap file\n");
         return 0;
     }
-    uint32_t offBits = Dword(bytes + 10);
-    uint32_t pixelOffset = offBits >= kFileHeaderSize + 40 ? offBits - kFileHeaderSize : 0;
-    return LoadPacked(bytes + kFileHeaderSize, size - kFileHeaderSize, pixelOffset);
+    return LoadPacked(bytes + kFileHeaderSize, size - kFileHeaderSize,
+                      PixelOffsetOf(Dword(bytes + 10)));
 }
 
 int Dib::LoadFromFile(const std::string& path) {
