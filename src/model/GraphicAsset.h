@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/Asset.h"
+
+#include <cstdint>
+
+namespace orvik {
+
+// A still picture: a bitmap file, a title, or a picture built into the
+// program (`resourceId` not 0). Its duration is set by whoever places it.
+class GraphicAsset : public Asset {
+    ORVIK_DECLARE_SERIAL(GraphicAsset)
+public:
+    GraphicAsset() = default;
+    GraphicAsset(const std::string& fileName, Time duration, int32_t resourceId = 0);
+    GraphicAsset(const GraphicAsset& other) = default;
+
+    void Serialize(Archive& ar) override;
+    RefObject* Clone() const override;
+
+    int GetKind() const override { return kindGraphic; }
+    int GetNaturalTrack() const override { return 1; }
+    // Clips placed from the album get a private copy of the picture file.
+    bool WantsWorkingCopy() const override { return true; }
+
+    int32_t GetResourceId() const { return resourceId_; }
+
+private:
+    int32_t resourceId_ = 0;
+};
+
+} // namespace orvik
