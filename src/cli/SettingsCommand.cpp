@@ -3,6 +3,7 @@
 #include "app/DiagnosticsLog.h"
 #include "app/ResourceLibraries.h"
 #include "app/SettingsBase.h"
+#include "platform/fs/Places.h"
 #include "platform/registry/Registry.h"
 #include "platform/sys/DiskSpeed.h"
 
@@ -61,6 +62,16 @@ void ListAll(const SettingsBase& settings) {
     Registry& registry = settings.GetRegistry();
     for (RegistryTree tree : {RegistryTree::currentUser, RegistryTree::localMachine})
         ListOthers(settings, registry.OpenKey(tree, settings.GetRootPath(), false), "");
+    // The measured drive speeds behind the data-rate limit.
+    for (const char* path : {SettingsBase::kDiskSpeedReadKey, SettingsBase::kDiskSpeedWriteKey}) {
+        RegistryKey key = registry.OpenKey(RegistryTree::localMachine, path, false);
+        std::string prefix = "Dravex/" + FileNameOf(path) + "/";
+        for (const std::string& drive : key.ValueNames()) {
+            uint32_t speed = 0;
+            if (key.QueryNumber(drive, speed))
+                printf("%s%s = %u\n", prefix.c_str(), drive.c_str(), speed);
+        }
+    }
 }
 
 void ListPaths(const SettingsBase& settings) {

@@ -166,6 +166,8 @@ TEST(SettingsCommand, ListsValuesOutsideTheTableAndReportsADamagedStore) {
         Registry registry(Places::ConfigFolder());
         registry.OpenKey(RegistryTree::localMachine, "Software/Torvane/Orvik/Cd titles/3A0F", true)
             .SetText("Title", "Road Songs");
+        registry.OpenKey(RegistryTree::localMachine, SettingsBase::kDiskSpeedWriteKey, true)
+            .SetNumber("/media/tapes", 2500);
     }
     std::string user = JoinPath(Places::ConfigFolder(), Registry::kUserFileName);
     ASSERT_TRUE(SafeFile::WriteAll(user, "[Software/Torvane/Orvik/Preferences]\n"
@@ -176,6 +178,7 @@ TEST(SettingsCommand, ListsValuesOutsideTheTableAndReportsADamagedStore) {
     std::map<std::string, std::string> lines = Lines(r.out);
     EXPECT_EQ(lines["Cd titles/3A0F/Title"], "Road Songs");
     EXPECT_EQ(lines["Preferences/Maximized"], "0");
+    EXPECT_EQ(lines["Dravex/WriteSpeed//media/tapes"], "2500");
     EXPECT_NE(r.err.find("orvik: Registry: " + user + " is damaged"), std::string::npos) << r.err;
     EXPECT_TRUE(FileExists(user + ".damaged"));
     EXPECT_EQ(RunSettings({}).err, ""); // replaced by a sound store
