@@ -2,7 +2,9 @@
 
 namespace orvik {
 
-Settings::Settings(const std::string& storeFolder) : SettingsBase(storeFolder) { Load(); }
+Settings::Settings(const std::string& storeFolder) : SettingsBase(storeFolder) {
+    Load();
+}
 
 Settings::~Settings() = default;
 

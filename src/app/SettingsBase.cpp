@@ -10,10 +10,10 @@
 #include "platform/sys/DiskSpeed.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cctype>
 #include <cstdlib>
 
 namespace orvik {
@@ -80,8 +80,8 @@ SettingsBase::KeyInfo ByStandard(K key, const char* section, const char* name, b
 
 SettingsBase::KeyInfo Seconds(K key, const char* section, const char* name, bool tree, bool c,
                               int32_t seconds) {
-    return {key, section, name, tree, T::number, c, D::seconds, seconds, seconds, nullptr,
-            R::asStored};
+    return {key,        section, name,    tree,    T::number,  c,
+            D::seconds, seconds, seconds, nullptr, R::asStored};
 }
 
 SettingsBase::KeyInfo S(K key, const char* section, const char* name, bool tree, bool c,
@@ -240,11 +240,9 @@ const SettingsBase::KeyInfo* SettingsBase::FindKey(const std::string& section,
     return nullptr;
 }
 
-
 SettingsBase::SettingsBase(const std::string& storeFolder)
     : storeFolder_(storeFolder.empty() ? Places::ConfigFolder() : storeFolder),
-      registry_(std::make_unique<Registry>(storeFolder_)),
-      cdPlayerFolder_(storeFolder_),
+      registry_(std::make_unique<Registry>(storeFolder_)), cdPlayerFolder_(storeFolder_),
       cache_(static_cast<size_t>(Key::count)) {
     registry_->SetReporter([](const std::string& line) { LogMessage("%s", line.c_str()); });
     rootPath_ = std::string(kRootPrefix) + kCompanyName + "\\" + kProductName + "\\";
@@ -257,9 +255,13 @@ SettingsBase::~SettingsBase() {
         current = nullptr;
 }
 
-SettingsBase* SettingsBase::Current() { return current; }
+SettingsBase* SettingsBase::Current() {
+    return current;
+}
 
-void SettingsBase::MakeCurrent() { current = this; }
+void SettingsBase::MakeCurrent() {
+    current = this;
+}
 
 // --- Reading and writing one value -------------------------------------------
 
@@ -285,11 +287,13 @@ int32_t SettingsBase::ReadNumber(RegistryTree tree, const std::string& section,
         if (ParseWholeNumber(text, value)) {
             // The user's value, only in the other form: kept, in the right one.
             key.SetNumber(name, static_cast<uint32_t>(value));
-            LogMessage("Settings: %s held the number %d as a text; it is kept as a number\n",
-                       KeyName(section, name).c_str(), value);
+            LogMessage(
+                "Settings::ReadNumber: %s held the number %d as a text; it is kept as a number\n",
+                KeyName(section, name).c_str(), value);
             return value;
         }
-        LogMessage("Settings: %s held the text \"%s\" where a number belongs; it reads as %d\n",
+        LogMessage("Settings::ReadNumber: %s held the text \"%s\" where a number belongs; it reads "
+                   "as %d\n",
                    KeyName(section, name).c_str(), text.c_str(), fallback);
     }
     key.SetNumber(name, static_cast<uint32_t>(fallback));
@@ -308,7 +312,7 @@ std::string SettingsBase::ReadText(RegistryTree tree, const std::string& section
     if (key.QueryNumber(name, stored)) {
         text = std::to_string(static_cast<int32_t>(stored));
         key.SetText(name, text);
-        LogMessage("Settings: %s held the text %s as a number; it is kept as a text\n",
+        LogMessage("Settings::ReadText: %s held the text %s as a number; it is kept as a text\n",
                    KeyName(section, name).c_str(), text.c_str());
         return text;
     }
@@ -322,8 +326,8 @@ bool SettingsBase::WriteNumber(RegistryTree tree, const std::string& section,
     return key.SetNumber(name, static_cast<uint32_t>(value));
 }
 
-bool SettingsBase::WriteText(RegistryTree tree, const std::string& section,
-                             const std::string& name, const std::string& value) {
+bool SettingsBase::WriteText(RegistryTree tree, const std::string& section, const std::string& name,
+                             const std::string& value) {
     RegistryKey key = registry_->OpenKey(tree, SectionPath(section), true);
     return key.SetText(name, value);
 }
@@ -338,18 +342,24 @@ bool SettingsBase::IsPalStandard() const {
 int32_t SettingsBase::DefaultNumber(Key key) const {
     const KeyInfo& info = Info(key);
     switch (info.rule) {
-    case DefaultRule::byStandard: return IsPalStandard() ? info.palNumber : info.number;
-    case DefaultRule::seconds: return info.number * GetFramesPerSecond();
-    default: return info.number;
+    case DefaultRule::byStandard:
+        return IsPalStandard() ? info.palNumber : info.number;
+    case DefaultRule::seconds:
+        return info.number * GetFramesPerSecond();
+    default:
+        return info.number;
     }
 }
 
 std::string SettingsBase::DefaultText(Key key) const {
     const KeyInfo& info = Info(key);
     switch (info.rule) {
-    case DefaultRule::mainPath: return mainPath_ + info.text;
-    case DefaultRule::resourceText: return GetResourceText(static_cast<uint32_t>(info.number));
-    default: return info.text ? info.text : std::string();
+    case DefaultRule::mainPath:
+        return mainPath_ + info.text;
+    case DefaultRule::resourceText:
+        return GetResourceText(static_cast<uint32_t>(info.number));
+    default:
+        return info.text ? info.text : std::string();
     }
 }
 
@@ -368,13 +378,20 @@ std::string SettingsBase::ReadTextRaw(const KeyInfo& info) const {
 
 int32_t SettingsBase::ApplyReadRule(const KeyInfo& info, int32_t value) const {
     switch (info.read) {
-    case ReadRule::standard: return (value == 1 || value == 2) ? value : 0;
-    case ReadRule::mode: return (value == 0 || value == 2) ? value : 1;
-    case ReadRule::movieView: return (value == 2 || value == 3) ? value : 1;
-    case ReadRule::flag: return value == 1 ? 1 : 0;
-    case ReadRule::positive: return value > 0 ? value : DefaultNumber(info.key);
-    case ReadRule::positiveOne: return value > 0 ? value : 1;
-    default: return value;
+    case ReadRule::standard:
+        return (value == 1 || value == 2) ? value : 0;
+    case ReadRule::mode:
+        return (value == 0 || value == 2) ? value : 1;
+    case ReadRule::movieView:
+        return (value == 2 || value == 3) ? value : 1;
+    case ReadRule::flag:
+        return value == 1 ? 1 : 0;
+    case ReadRule::positive:
+        return value > 0 ? value : DefaultNumber(info.key);
+    case ReadRule::positiveOne:
+        return value > 0 ? value : 1;
+    default:
+        return value;
     }
 }
 
@@ -451,17 +468,49 @@ void SettingsBase::Load() {
 
     SetVideoStandard(ReadNumberRaw(Info(Key::videoStandard)));
     static const Key order[] = {
-        Key::maximized, Key::windowPosition, Key::forceResolution, Key::largeThumbnails,
-        Key::mode, Key::movieView, Key::capturedVideoFile, Key::graphicFile, Key::soundFile,
-        Key::movieFile, Key::cdName, Key::autoTrimAmount, Key::displayAutoTrim,
-        Key::volumeFadeDuration, Key::transitionDuration, Key::graphicDuration, Key::toolTips,
-        Key::grabberSource, Key::grabberPath, Key::cdRecordLevel, Key::microphoneRecordLevel,
-        Key::midiRecordLevel, Key::conformer, Key::outputFile, Key::makeVideoCompressor,
-        Key::enableVideo, Key::makeVideoWidth, Key::makeVideoHeight, Key::makeVideoRate,
-        Key::makeVideoScale, Key::makeVideoQuality, Key::makeVideoDataRate,
-        Key::makeVideoInterleave, Key::makeMovieLog, Key::reduceFlicker, Key::mixerVideoFormat,
-        Key::mixerVideoWidth, Key::mixerVideoHeight, Key::makeTapeConstraints, Key::graphicLoad,
-        Key::alphaLoad, Key::effectLoad, Key::makeTapeMasterVolume,
+        Key::maximized,
+        Key::windowPosition,
+        Key::forceResolution,
+        Key::largeThumbnails,
+        Key::mode,
+        Key::movieView,
+        Key::capturedVideoFile,
+        Key::graphicFile,
+        Key::soundFile,
+        Key::movieFile,
+        Key::cdName,
+        Key::autoTrimAmount,
+        Key::displayAutoTrim,
+        Key::volumeFadeDuration,
+        Key::transitionDuration,
+        Key::graphicDuration,
+        Key::toolTips,
+        Key::grabberSource,
+        Key::grabberPath,
+        Key::cdRecordLevel,
+        Key::microphoneRecordLevel,
+        Key::midiRecordLevel,
+        Key::conformer,
+        Key::outputFile,
+        Key::makeVideoCompressor,
+        Key::enableVideo,
+        Key::makeVideoWidth,
+        Key::makeVideoHeight,
+        Key::makeVideoRate,
+        Key::makeVideoScale,
+        Key::makeVideoQuality,
+        Key::makeVideoDataRate,
+        Key::makeVideoInterleave,
+        Key::makeMovieLog,
+        Key::reduceFlicker,
+        Key::mixerVideoFormat,
+        Key::mixerVideoWidth,
+        Key::mixerVideoHeight,
+        Key::makeTapeConstraints,
+        Key::graphicLoad,
+        Key::alphaLoad,
+        Key::effectLoad,
+        Key::makeTapeMasterVolume,
         // Read here too so that every cached key is in the store after a
         // start; the library's text replaces it in LoadResourceTexts.
         Key::defaultTapeName,
@@ -564,9 +613,13 @@ std::string SettingsBase::GetCaptureFolder() const {
     return folder.empty() ? std::string() : WithSeparator(folder);
 }
 
-std::string SettingsBase::GetProgramFolder() const { return WithSeparator(Places::StateFolder()); }
+std::string SettingsBase::GetProgramFolder() const {
+    return WithSeparator(Places::StateFolder());
+}
 
-std::string SettingsBase::GetEffectsFolder() const { return mainPath_ + "Video Zefira L/"; }
+std::string SettingsBase::GetEffectsFolder() const {
+    return mainPath_ + "Video Zefira L/";
+}
 
 std::string SettingsBase::GetCdPlayerFile() const {
     return JoinPath(cdPlayerFolder_, kCdPlayerFileName);
@@ -582,11 +635,19 @@ void SettingsBase::SetRemembered(Key key, const std::string& path) {
     SetText(key, folder.empty() ? std::string() : WithSeparator(folder));
 }
 
-void SettingsBase::SetGraphicFile(const std::string& path) { SetRemembered(Key::graphicFile, path); }
-void SettingsBase::SetSoundFile(const std::string& path) { SetRemembered(Key::soundFile, path); }
-void SettingsBase::SetOutputFile(const std::string& path) { SetRemembered(Key::outputFile, path); }
+void SettingsBase::SetGraphicFile(const std::string& path) {
+    SetRemembered(Key::graphicFile, path);
+}
+void SettingsBase::SetSoundFile(const std::string& path) {
+    SetRemembered(Key::soundFile, path);
+}
+void SettingsBase::SetOutputFile(const std::string& path) {
+    SetRemembered(Key::outputFile, path);
+}
 // The recent-file list of the desktop application adds the path itself.
-void SettingsBase::SetMovieFile(const std::string& path) { SetText(Key::movieFile, path); }
+void SettingsBase::SetMovieFile(const std::string& path) {
+    SetText(Key::movieFile, path);
+}
 
 std::string SettingsBase::GetOutputFile() const {
     std::string path = Text(Key::outputFile);
@@ -605,8 +666,12 @@ std::string SettingsBase::GetOutputFile() const {
 
 // --- Version record ---------------------------------------------------------------------
 
-std::string SettingsBase::GetProductName() const { return kProductName; }
-std::string SettingsBase::GetCompanyName() const { return kCompanyName; }
+std::string SettingsBase::GetProductName() const {
+    return kProductName;
+}
+std::string SettingsBase::GetCompanyName() const {
+    return kCompanyName;
+}
 
 std::string SettingsBase::GetProductVersionText() const {
     return GetResourceText(kTextVersionPrefix) + " " + kProductVersion;
@@ -618,7 +683,9 @@ std::string SettingsBase::GetFileVersionText() const {
 
 // --- Disk speed ------------------------------------------------------------------------
 
-int32_t SettingsBase::GetDataRateLimit() const { return GetDataRateLimitFor(GetCaptureFolder()); }
+int32_t SettingsBase::GetDataRateLimit() const {
+    return GetDataRateLimitFor(GetCaptureFolder());
+}
 
 int32_t SettingsBase::GetDataRateLimitFor(const std::string& path) const {
     std::string drive = DiskSpeed::DriveOf(path);
@@ -676,8 +743,7 @@ int32_t SettingsBase::GetTrackCount(const std::string& cd) const {
 
 void SettingsBase::SetTrackCount(const std::string& cd, int32_t count) {
     if (ValidSubkeyName(cd, "SetTrackCount"))
-        WriteNumber(RegistryTree::localMachine, KeyName(kCdTitlesSection, cd), "Num tracks",
-                    count);
+        WriteNumber(RegistryTree::localMachine, KeyName(kCdTitlesSection, cd), "Num tracks", count);
 }
 
 void SettingsBase::GetTrackValues(const std::string& cd, std::vector<int32_t>& list) const {
@@ -742,8 +808,7 @@ std::string SettingsBase::GetSmartSoundVolume(const std::string& name) const {
 
 void SettingsBase::SetSmartSoundVolume(const std::string& name, const std::string& volume) {
     if (ValidSubkeyName(name, "SetSmartSoundVolume"))
-        WriteText(RegistryTree::localMachine, KeyName(kSmartSoundSection, name), "Volume",
-                  volume);
+        WriteText(RegistryTree::localMachine, KeyName(kSmartSoundSection, name), "Volume", volume);
 }
 
 } // namespace orvik

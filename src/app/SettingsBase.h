@@ -37,34 +37,109 @@ public:
 
     enum class Key : int {
         // "Install" (machine-wide)
-        mainPath, videoStandard, warn640x480, warn256Colors, warnDirectXCertified, installedFrom,
-        language, updateVersion,
+        mainPath,
+        videoStandard,
+        warn640x480,
+        warn256Colors,
+        warnDirectXCertified,
+        installedFrom,
+        language,
+        updateVersion,
         // "Preferences" (per-user)
-        maximized, windowPosition, forceResolution, largeThumbnails, mode, movieView,
-        capturedVideoFile, graphicFile, soundFile, movieFile, cdName, autoTrimAmount,
-        displayAutoTrim, volumeFadeDuration, transitionDuration, graphicDuration, toolTips,
-        grabberSource, grabberPath, cdRecordLevel, microphoneRecordLevel, midiRecordLevel,
-        smartSoundFolder, defaultTapeName, captureVideoPanel, captureAudioPanel,
+        maximized,
+        windowPosition,
+        forceResolution,
+        largeThumbnails,
+        mode,
+        movieView,
+        capturedVideoFile,
+        graphicFile,
+        soundFile,
+        movieFile,
+        cdName,
+        autoTrimAmount,
+        displayAutoTrim,
+        volumeFadeDuration,
+        transitionDuration,
+        graphicDuration,
+        toolTips,
+        grabberSource,
+        grabberPath,
+        cdRecordLevel,
+        microphoneRecordLevel,
+        midiRecordLevel,
+        smartSoundFolder,
+        defaultTapeName,
+        captureVideoPanel,
+        captureAudioPanel,
         // "Preferences" (machine-wide)
-        reset, audioMixerLineIn, audioMixerMic, audioMixerCd, audioMixerWave,
+        reset,
+        audioMixerLineIn,
+        audioMixerMic,
+        audioMixerCd,
+        audioMixerWave,
         // "Make movie" (per-user)
-        conformer, outputFile, makeVideoCompressor, enableVideo, makeVideoWidth, makeVideoHeight,
-        makeVideoRate, makeVideoScale, makeVideoQuality, makeVideoDataRate, makeVideoInterleave,
-        makeMovieLog, makeFileInitialized, sliderControl, makeAudioCompressor, enableAudio,
-        makeAudioRate, makeAudioBits, makeAudioChannels,
+        conformer,
+        outputFile,
+        makeVideoCompressor,
+        enableVideo,
+        makeVideoWidth,
+        makeVideoHeight,
+        makeVideoRate,
+        makeVideoScale,
+        makeVideoQuality,
+        makeVideoDataRate,
+        makeVideoInterleave,
+        makeMovieLog,
+        makeFileInitialized,
+        sliderControl,
+        makeAudioCompressor,
+        enableAudio,
+        makeAudioRate,
+        makeAudioBits,
+        makeAudioChannels,
         // "Capture" (per-user)
-        reduceFlicker, audioInput, voiceoverRate, voiceoverBits, voiceoverChannels,
-        captureVideoQuality, videoSource, videoBrightness, videoContrast, videoSharpness, videoHue,
-        videoSaturation, audioEnabled, captureVideoCompressor, captureVideoEnable,
-        captureVideoWidth, captureVideoHeight, captureVideoRate, captureVideoScale,
-        captureVideoDataRate, captureVideoInterleave, captureAudioEnable, captureAudioCompressor,
-        captureAudioRate, captureAudioBits, captureAudioChannels, sceneDetect, subdivideSeconds,
+        reduceFlicker,
+        audioInput,
+        voiceoverRate,
+        voiceoverBits,
+        voiceoverChannels,
+        captureVideoQuality,
+        videoSource,
+        videoBrightness,
+        videoContrast,
+        videoSharpness,
+        videoHue,
+        videoSaturation,
+        audioEnabled,
+        captureVideoCompressor,
+        captureVideoEnable,
+        captureVideoWidth,
+        captureVideoHeight,
+        captureVideoRate,
+        captureVideoScale,
+        captureVideoDataRate,
+        captureVideoInterleave,
+        captureAudioEnable,
+        captureAudioCompressor,
+        captureAudioRate,
+        captureAudioBits,
+        captureAudioChannels,
+        sceneDetect,
+        subdivideSeconds,
         // "Caderna Mixer" (machine-wide)
-        mixerVideoFormat, mixerVideoWidth, mixerVideoHeight, graphicLoad, alphaLoad, effectLoad,
+        mixerVideoFormat,
+        mixerVideoWidth,
+        mixerVideoHeight,
+        graphicLoad,
+        alphaLoad,
+        effectLoad,
         // "Make tape" (machine-wide)
-        makeTapeConstraints, makeTapeMasterVolume,
+        makeTapeConstraints,
+        makeTapeMasterVolume,
         // "Make Video" (per-user)
-        makeVideoAudioEnabled, makeVideoMasterVolume,
+        makeVideoAudioEnabled,
+        makeVideoMasterVolume,
         count
     };
 
@@ -81,13 +156,13 @@ public:
     // How a stored value reads.
     enum class ReadRule : uint8_t {
         asStored,
-        standard,     // 1 and 2 stay, anything else is 0
-        mode,         // 0 and 2 stay, anything else is 1
-        movieView,    // 2 and 3 stay, anything else is 1
-        flag,         // 1 stays, anything else is 0
-        positive,     // 0 or less reads as the default
-        positiveOne,  // 0 or less reads as 1
-        nonEmpty,     // an empty text reads as the default
+        standard,    // 1 and 2 stay, anything else is 0
+        mode,        // 0 and 2 stay, anything else is 1
+        movieView,   // 2 and 3 stay, anything else is 1
+        flag,        // 1 stays, anything else is 0
+        positive,    // 0 or less reads as the default
+        positiveOne, // 0 or less reads as 1
+        nonEmpty,    // an empty text reads as the default
     };
 
     struct KeyInfo {

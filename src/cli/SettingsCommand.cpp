@@ -18,7 +18,9 @@ namespace {
 
 using Info = SettingsBase::KeyInfo;
 
-std::string NameOf(const Info& info) { return std::string(info.section) + "/" + info.name; }
+std::string NameOf(const Info& info) {
+    return std::string(info.section) + "/" + info.name;
+}
 
 // "Section/Name": the section is everything before the last '/'.
 const Info* FindByName(const std::string& text) {
@@ -174,8 +176,8 @@ int RunSettings(const std::vector<std::string>& args) {
     return status;
 }
 
-const CliCommandRegistrar registrar{{"settings", "settings [KEY [VALUE]]",
-                                     "list, show or change the settings", &RunSettings}};
+const CliCommandRegistrar registrar{
+    {"settings", "settings [KEY [VALUE]]", "list, show or change the settings", &RunSettings}};
 
 } // namespace
 

@@ -83,18 +83,22 @@ constexpr const char* kMakeMovieGroup = "Make Video";
 
 } // namespace
 
-MovieFormat::MovieFormat() { SetDefaults(); }
+MovieFormat::MovieFormat() {
+    SetDefaults();
+}
 
-MovieFormat::MovieFormat(const SettingsBase* settings) { SetDefaults(settings); }
+MovieFormat::MovieFormat(const SettingsBase* settings) {
+    SetDefaults(settings);
+}
 
 bool MovieFormat::operator==(const MovieFormat& o) const {
     return path == o.path && includeVideo == o.includeVideo &&
            videoCompressor == o.videoCompressor && width == o.width && height == o.height &&
            rate == o.rate && scale == o.scale && quality == o.quality &&
-           interleave == o.interleave && dataRate == o.dataRate &&
-           includeAudio == o.includeAudio && audioCompressor == o.audioCompressor &&
-           audioRate == o.audioRate && audioBits == o.audioBits &&
-           audioChannels == o.audioChannels && isMpegSystem == o.isMpegSystem;
+           interleave == o.interleave && dataRate == o.dataRate && includeAudio == o.includeAudio &&
+           audioCompressor == o.audioCompressor && audioRate == o.audioRate &&
+           audioBits == o.audioBits && audioChannels == o.audioChannels &&
+           isMpegSystem == o.isMpegSystem;
 }
 
 void MovieFormat::SetDefaults(const SettingsBase* settings) {
@@ -378,7 +382,8 @@ bool MovieFormat::DeriveFrom(const std::vector<ClipFacts>& clips, const std::str
 
     // The disk the file goes to bounds the data rate: the drive of the path,
     // or of the capture folder when the path names none.
-    std::string target = DiskSpeed::DriveOf(outputPath).empty() ? s->GetCaptureFolder() : outputPath;
+    std::string target =
+        DiskSpeed::DriveOf(outputPath).empty() ? s->GetCaptureFolder() : outputPath;
     dataRate = std::min(dataRate, s->GetDataRateLimitFor(target));
 
     bool complete = true;
@@ -430,8 +435,11 @@ std::string MovieFormat::RateText(int32_t rate, int32_t scale) {
     case 12:
     case 15:
     case 25:
-    case 30: snprintf(text, sizeof text, "%d", static_cast<int>(whole)); return text;
-    default: break;
+    case 30:
+        snprintf(text, sizeof text, "%d", static_cast<int>(whole));
+        return text;
+    default:
+        break;
     }
     double exact = scale != 0 ? static_cast<double>(rate) / scale : 0.0;
     snprintf(text, sizeof text, "%.3f", exact);
@@ -452,8 +460,8 @@ std::pair<int32_t, int32_t> MovieFormat::ParseRate(const std::string& text) {
 std::string MovieFormat::AudioFormatText(int32_t channels, int32_t bits,
                                          const SettingsBase* settings) {
     bool stereo = channels == 2, sixteen = bits == 16;
-    uint32_t id = stereo ? (sixteen ? kTextStereo16 : kTextStereo8)
-                         : (sixteen ? kTextMono16 : kTextMono8);
+    uint32_t id =
+        stereo ? (sixteen ? kTextStereo16 : kTextStereo8) : (sixteen ? kTextMono16 : kTextMono8);
     return Text(id, Resolve(settings));
 }
 
@@ -498,9 +506,13 @@ const std::vector<std::pair<int32_t, int32_t>>& MovieFormat::AudioFormatChoices(
 
 // --- Compressors and archive form ---------------------------------------------------------
 
-void MovieFormat::SetCompressorList(const IVideoCompressorList* list) { compressorList = list; }
+void MovieFormat::SetCompressorList(const IVideoCompressorList* list) {
+    compressorList = list;
+}
 
-const IVideoCompressorList* MovieFormat::GetCompressorList() { return compressorList.load(); }
+const IVideoCompressorList* MovieFormat::GetCompressorList() {
+    return compressorList.load();
+}
 
 void MovieFormat::Serialize(Archive& ar) {
     if (ar.IsStoring()) {
@@ -516,8 +528,8 @@ void MovieFormat::Serialize(Archive& ar) {
         path = ar.ReadText();
         includeVideo = ar.ReadInt32();
         videoCompressor = ar.ReadText();
-        for (int32_t* v : {&width, &height, &rate, &scale, &quality, &interleave, &dataRate,
-                           &includeAudio})
+        for (int32_t* v :
+             {&width, &height, &rate, &scale, &quality, &interleave, &dataRate, &includeAudio})
             *v = ar.ReadInt32();
         audioCompressor = ar.ReadText();
         for (int32_t* v : {&audioRate, &audioBits, &audioChannels, &isMpegSystem})

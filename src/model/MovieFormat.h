@@ -50,9 +50,9 @@ public:
         bool isScene = false;      // a video scene
         bool hasMediaFile = false; // its media file opened
         int32_t width = 0, height = 0, dataRate = 0;
-        double frameRate = 0;      // samples per second of its media
-        bool hasAudio = false;     // with the media file's sound format below
-        bool isCdAudio = false;    // CD sound: 44100 Hz, 16 bits, 2 channels
+        double frameRate = 0;   // samples per second of its media
+        bool hasAudio = false;  // with the media file's sound format below
+        bool isCdAudio = false; // CD sound: 44100 Hz, 16 bits, 2 channels
         int32_t audioRate = 0, audioBits = 0, audioChannels = 0;
     };
 
@@ -66,7 +66,7 @@ public:
     std::string videoCompressor; // empty: uncompressed
     int32_t width = 0;
     int32_t height = 0;
-    int32_t rate = 15;  // frames per second = rate / scale
+    int32_t rate = 15; // frames per second = rate / scale
     int32_t scale = 1;
     int32_t quality = 50; // 0 … 100
     int32_t interleave = 0;

@@ -56,7 +56,8 @@ void Reduce(int64_t& rate, int64_t& scale) {
 // truncated, in exact integer arithmetic. -1 when it does not fit.
 int64_t SamplesFor(int32_t fps, int64_t rate, int64_t scale) {
     // fps × scale / rate + 1/2 = (2 × fps × scale + rate) / (2 × rate)
-    __int128 n = (static_cast<__int128>(2) * fps * scale + rate) / (static_cast<__int128>(2) * rate);
+    __int128 n =
+        (static_cast<__int128>(2) * fps * scale + rate) / (static_cast<__int128>(2) * rate);
     if (n > std::numeric_limits<int32_t>::max())
         return -1;
     return static_cast<int64_t>(n);
@@ -136,18 +137,30 @@ Time Rebuild(Time t, int field, int32_t value) {
     if (value < 0)
         value = 0;
     switch (field) {
-    case 0: p.hours = value > 99 ? 0 : value; break;
-    case 1: p.minutes = value > 59 ? 0 : value; break;
-    case 2: p.seconds = value > 59 ? 0 : value; break;
-    default: p.frames = value > fps - 1 ? fps - 1 : value; break;
+    case 0:
+        p.hours = value > 99 ? 0 : value;
+        break;
+    case 1:
+        p.minutes = value > 59 ? 0 : value;
+        break;
+    case 2:
+        p.seconds = value > 59 ? 0 : value;
+        break;
+    default:
+        p.frames = value > fps - 1 ? fps - 1 : value;
+        break;
     }
     return Timecode::FromParts(p.hours, p.minutes, p.seconds, p.frames);
 }
 
 } // namespace
 
-int32_t Timecode::GetFramesPerSecond() { return Snapshot().framesPerSecond; }
-int32_t Timecode::GetFramesPerSample() { return Snapshot().framesPerSample; }
+int32_t Timecode::GetFramesPerSecond() {
+    return Snapshot().framesPerSecond;
+}
+int32_t Timecode::GetFramesPerSample() {
+    return Snapshot().framesPerSample;
+}
 
 double Timecode::GetVideoRate() {
     TimeBase b = Snapshot();
@@ -184,14 +197,18 @@ bool Timecode::SetVideoRate(double videoRate) {
     return SetRateOrLog(std::llround(videoRate * 1e6), 1000000);
 }
 
-bool Timecode::SetVideoRate(int64_t rate, int64_t scale) { return SetRateOrLog(rate, scale); }
+bool Timecode::SetVideoRate(int64_t rate, int64_t scale) {
+    return SetRateOrLog(rate, scale);
+}
 
 void Timecode::Reset() {
     std::lock_guard<std::mutex> guard(BaseLock());
     Base() = TimeBase();
 }
 
-int32_t Timecode::ToSample(Time t) { return t / GetFramesPerSample(); }
+int32_t Timecode::ToSample(Time t) {
+    return t / GetFramesPerSample();
+}
 
 Time Timecode::FromSample(int64_t sample) {
     return Saturate(static_cast<__int128>(sample) * GetFramesPerSample());
@@ -231,10 +248,18 @@ Time Timecode::FromSeconds(int64_t seconds, int64_t frames) {
                     static_cast<__int128>(seconds) * GetFramesPerSecond());
 }
 
-int32_t Timecode::Hours(Time t) { return t / (GetFramesPerSecond() * 3600); }
-int32_t Timecode::Minutes(Time t) { return t / (GetFramesPerSecond() * 60) % 60; }
-int32_t Timecode::Seconds(Time t) { return t / GetFramesPerSecond() % 60; }
-int32_t Timecode::Frames(Time t) { return t % GetFramesPerSecond(); }
+int32_t Timecode::Hours(Time t) {
+    return t / (GetFramesPerSecond() * 3600);
+}
+int32_t Timecode::Minutes(Time t) {
+    return t / (GetFramesPerSecond() * 60) % 60;
+}
+int32_t Timecode::Seconds(Time t) {
+    return t / GetFramesPerSecond() % 60;
+}
+int32_t Timecode::Frames(Time t) {
+    return t % GetFramesPerSecond();
+}
 
 Timecode::Parts Timecode::Split(Time t) {
     int32_t fps = GetFramesPerSecond();
@@ -246,10 +271,18 @@ Timecode::Parts Timecode::Split(Time t) {
     return p;
 }
 
-Time Timecode::SetHours(Time t, int32_t hours) { return Rebuild(t, 0, hours); }
-Time Timecode::SetMinutes(Time t, int32_t minutes) { return Rebuild(t, 1, minutes); }
-Time Timecode::SetSeconds(Time t, int32_t seconds) { return Rebuild(t, 2, seconds); }
-Time Timecode::SetFrames(Time t, int32_t frames) { return Rebuild(t, 3, frames); }
+Time Timecode::SetHours(Time t, int32_t hours) {
+    return Rebuild(t, 0, hours);
+}
+Time Timecode::SetMinutes(Time t, int32_t minutes) {
+    return Rebuild(t, 1, minutes);
+}
+Time Timecode::SetSeconds(Time t, int32_t seconds) {
+    return Rebuild(t, 2, seconds);
+}
+Time Timecode::SetFrames(Time t, int32_t frames) {
+    return Rebuild(t, 3, frames);
+}
 
 std::string Timecode::Format(Time t) {
     int32_t fps = GetFramesPerSecond();
@@ -276,7 +309,8 @@ std::string Timecode::FormatTimecode(int64_t frames, int32_t framesPerSecond, bo
     bool negative = frames < 0;
     // The magnitude of the most negative count does not fit: one frame less
     // changes nothing that can be shown.
-    uint64_t v = negative ? static_cast<uint64_t>(-(frames + 1)) + 1 : static_cast<uint64_t>(frames);
+    uint64_t v =
+        negative ? static_cast<uint64_t>(-(frames + 1)) + 1 : static_cast<uint64_t>(frames);
     uint64_t fps = static_cast<uint64_t>(framesPerSecond);
     char text[96];
     snprintf(text, sizeof text, "%02llu:%02llu:%02llu:%02llu",

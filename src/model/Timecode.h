@@ -27,8 +27,8 @@ using MediaTime = int64_t;
 class Timecode {
 public:
     static constexpr int32_t kUnitsPerSecond = 10000000; // media time per second
-    static constexpr MediaTime kNudge = 20000;            // 2 ms, see ToMediaTime
-    static constexpr MediaTime kFromMediaMargin = 10000;  // 1 ms, see FromMediaTime
+    static constexpr MediaTime kNudge = 20000;           // 2 ms, see ToMediaTime
+    static constexpr MediaTime kFromMediaMargin = 10000; // 1 ms, see FromMediaTime
     static constexpr int32_t kMaxFramesPerSample = 1000000;
 
     struct Parts {

@@ -40,9 +40,9 @@ struct SettingsTest : testing::Test {
     // What the store file holds, read with the store's own parser.
     const RegistryStore::Value* Stored(RegistryTree tree, const std::string& section,
                                        const std::string& name) {
-        std::string file = JoinPath(folder, tree == RegistryTree::currentUser
-                                                ? Registry::kUserFileName
-                                                : Registry::kMachineFileName);
+        std::string file =
+            JoinPath(folder, tree == RegistryTree::currentUser ? Registry::kUserFileName
+                                                               : Registry::kMachineFileName);
         parsed = RegistryStore();
         std::vector<RegistryStore::Problem> problems;
         parsed.Parse(test::ReadFile(file), &problems);
@@ -123,7 +123,7 @@ TEST_F(SettingsTest, AFreshStoreHoldsEveryCachedKeyWithItsDefault) {
                                : RegistryStore::Value::textType)
             << info.name;
     }
-    EXPECT_EQ(Log().find("Settings:"), std::string::npos);
+    EXPECT_EQ(Log().find("Settings::"), std::string::npos);
 }
 
 TEST_F(SettingsTest, TheKeyTableIsInKeyOrderAndNamesAreUnique) {
@@ -147,11 +147,8 @@ TEST_F(SettingsTest, VideoStandardIsNormalisedAndSetsTheTimeBase) {
         int32_t transition;
         int32_t captureWidth;
     } cases[] = {
-        {7, 0, 30, 480, 30, 608},
-        {0, 0, 30, 480, 30, 608},
-        {1, 1, 25, 576, 25, 720},
-        {2, 2, 25, 576, 25, 720},
-        {0xFFFFFFFF, 0, 30, 480, 30, 608},
+        {7, 0, 30, 480, 30, 608}, {0, 0, 30, 480, 30, 608},          {1, 1, 25, 576, 25, 720},
+        {2, 2, 25, 576, 25, 720}, {0xFFFFFFFF, 0, 30, 480, 30, 608},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(folder);
@@ -224,13 +221,16 @@ TEST_F(SettingsTest, NothingTheUserSetIsLost) {
     EXPECT_EQ(settings.GetCdTitle("ABCD"), longTitle);
 
     std::string log = Log();
-    EXPECT_NE(log.find("Settings: Make movie\\Video width held the number 800 as a text; it is "
-                       "kept as a number\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(
+            "Settings::ReadNumber: Make movie\\Video width held the number 800 as a text; it is "
+            "kept as a number\n"),
+        std::string::npos)
         << log;
-    EXPECT_NE(log.find("Settings: Preferences\\Tool tips held the text \"on\" where a number "
-                       "belongs; it reads as 1\n"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("Settings::ReadNumber: Preferences\\Tool tips held the text \"on\" where a number "
+                 "belongs; it reads as 1\n"),
+        std::string::npos)
         << log;
 }
 
@@ -255,8 +255,9 @@ TEST_F(SettingsTest, ADamagedStoreKeepsWhatCanBeReadAndTheRestTakesDefaults) {
     EXPECT_EQ(test::ReadFile(file + ".damaged"), damaged);
     EXPECT_EQ(StoredText(RegistryTree::currentUser, "Preferences", "Window position"), "None");
     std::string log = Log();
-    EXPECT_NE(log.find("Registry: " + file + " is damaged (2 unreadable lines, the first at "
-                                             "line 3: unterminated field); kept as " +
+    EXPECT_NE(log.find("RegistryFile::Load: " + file +
+                       " is damaged (2 unreadable lines, the first at "
+                       "line 3: unterminated field); kept as " +
                        file + ".damaged"),
               std::string::npos)
         << log;
@@ -386,8 +387,9 @@ TEST_F(SettingsTest, DataRateLimitFromTheMeasuredSpeeds) {
         uint32_t read, write;
         int32_t limit;
     } cases[] = {
-        {4000, 2500, 2250000}, {9000, 8000, 6000000}, {0, 5000, 0},
-        {0xFFFFFFFF, 0xFFFFFFFF, 6000000}, {6667, 7000, 6000000}, {6666, 7000, 5999000},
+        {4000, 2500, 2250000}, {9000, 8000, 6000000},
+        {0, 5000, 0},          {0xFFFFFFFF, 0xFFFFFFFF, 6000000},
+        {6667, 7000, 6000000}, {6666, 7000, 5999000},
     };
     Registry& registry = settings.GetRegistry();
     for (const Case& c : cases) {

@@ -179,7 +179,8 @@ TEST(SettingsCommand, ListsValuesOutsideTheTableAndReportsADamagedStore) {
     EXPECT_EQ(lines["Cd titles/3A0F/Title"], "Road Songs");
     EXPECT_EQ(lines["Preferences/Maximized"], "0");
     EXPECT_EQ(lines["Dravex/WriteSpeed//media/tapes"], "2500");
-    EXPECT_NE(r.err.find("orvik: Registry: " + user + " is damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("orvik: RegistryFile::Load: " + user + " is damaged"), std::string::npos)
+        << r.err;
     EXPECT_TRUE(FileExists(user + ".damaged"));
     EXPECT_EQ(RunSettings({}).err, ""); // replaced by a sound store
 }

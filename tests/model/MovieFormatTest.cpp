@@ -112,10 +112,10 @@ TEST_F(MovieFormatTest, CopiesCompareEqualAndEveryFieldCounts) {
     MovieFormat b = a;
     EXPECT_TRUE(a == b);
     int32_t MovieFormat::*numbers[] = {
-        &MovieFormat::includeVideo, &MovieFormat::width,        &MovieFormat::height,
-        &MovieFormat::rate,         &MovieFormat::scale,        &MovieFormat::quality,
-        &MovieFormat::interleave,   &MovieFormat::dataRate,     &MovieFormat::includeAudio,
-        &MovieFormat::audioRate,    &MovieFormat::audioBits,    &MovieFormat::audioChannels,
+        &MovieFormat::includeVideo, &MovieFormat::width,     &MovieFormat::height,
+        &MovieFormat::rate,         &MovieFormat::scale,     &MovieFormat::quality,
+        &MovieFormat::interleave,   &MovieFormat::dataRate,  &MovieFormat::includeAudio,
+        &MovieFormat::audioRate,    &MovieFormat::audioBits, &MovieFormat::audioChannels,
         &MovieFormat::isMpegSystem,
     };
     for (auto field : numbers) {
@@ -123,8 +123,8 @@ TEST_F(MovieFormatTest, CopiesCompareEqualAndEveryFieldCounts) {
         c.*field += 1;
         EXPECT_FALSE(a == c);
     }
-    for (auto field : {&MovieFormat::path, &MovieFormat::videoCompressor,
-                       &MovieFormat::audioCompressor}) {
+    for (auto field :
+         {&MovieFormat::path, &MovieFormat::videoCompressor, &MovieFormat::audioCompressor}) {
         MovieFormat c = a;
         c.*field += "x";
         EXPECT_FALSE(a == c);
@@ -203,13 +203,13 @@ TEST_F(MovieFormatTest, PalIsDecidedByTheRate) {
         int32_t rate, scale;
         bool pal;
     } cases[] = {
-        {25, 1, true},      {25, 2, true},        {50, 2, true},     {2495, 100, true},
-        {2510, 100, false}, {29970, 1000, false}, {30, 1, false},    {29970, 2000, false},
+        {25, 1, true},      {25, 2, true},        {50, 2, true},  {2495, 100, true},
+        {2510, 100, false}, {29970, 1000, false}, {30, 1, false}, {29970, 2000, false},
         {15, 1, false},     {25, 0, false},       {12, 1, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Format(720, 576, c.rate, c.scale).IsPal(nullptr), c.pal) << c.rate << "/"
-                                                                           << c.scale;
+        EXPECT_EQ(Format(720, 576, c.rate, c.scale).IsPal(nullptr), c.pal)
+            << c.rate << "/" << c.scale;
     // Without a rate the video standard decides.
     auto ntsc = MakeSettings(0);
     EXPECT_FALSE(Format(720, 576, 0, 1).IsPal(ntsc.get()));
@@ -224,8 +224,8 @@ TEST_F(MovieFormatTest, FrameSizeRules) {
         bool full, halfWidth, halfHeight;
         int32_t interleave;
     } cases[] = {
-        {608, 456, true, false, false, 1}, {304, 228, true, true, true, 0},
-        {304, 456, true, true, false, 1},  {360, 240, false, true, true, 0},
+        {608, 456, true, false, false, 1},  {304, 228, true, true, true, 0},
+        {304, 456, true, true, false, 1},   {360, 240, false, true, true, 0},
         {720, 480, false, false, false, 1}, {360, 241, false, true, false, 1},
     };
     for (const Case& c : cases) {
@@ -354,9 +354,9 @@ TEST_F(MovieFormatTest, RateTexts) {
         int32_t rate, scale;
         const char* text;
     } cases[] = {
-        {15, 1, "15"},       {29970, 1000, "29.970"}, {25, 2, "12"},    {5, 1, "5"},
-        {10, 1, "10"},       {30, 1, "30"},           {25, 1, "25"},    {24, 1, "24.000"},
-        {2997, 100, "29.970"}, {0, 0, "0.000"},       {31, 1, "31.000"},
+        {15, 1, "15"},         {29970, 1000, "29.970"}, {25, 2, "12"},     {5, 1, "5"},
+        {10, 1, "10"},         {30, 1, "30"},           {25, 1, "25"},     {24, 1, "24.000"},
+        {2997, 100, "29.970"}, {0, 0, "0.000"},         {31, 1, "31.000"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(MovieFormat::RateText(c.rate, c.scale), c.text) << c.rate << "/" << c.scale;
@@ -364,7 +364,7 @@ TEST_F(MovieFormatTest, RateTexts) {
         const char* text;
         int32_t rate, scale;
     } parses[] = {
-        {"29.97", 29970, 1000}, {"15", 15, 1},  {"12.5", 12500, 1000}, {"abc", 0, 1},
+        {"29.97", 29970, 1000}, {"15", 15, 1},         {"12.5", 12500, 1000}, {"abc", 0, 1},
         {"30.0", 30, 1},        {"1e300", 2000000, 1}, {"-2.5", -2499, 1000}, {"nan", 0, 1},
     };
     for (const Parse& p : parses)
@@ -390,7 +390,8 @@ TEST_F(MovieFormatTest, AudioTexts) {
         int32_t channels, bits;
         uint32_t id;
     } cases[] = {
-        {1, 8, 50401}, {1, 16, 50402}, {2, 8, 50403}, {2, 16, 50404}, {6, 12, 50401}, {0, 16, 50402},
+        {1, 8, 50401},  {1, 16, 50402}, {2, 8, 50403},
+        {2, 16, 50404}, {6, 12, 50401}, {0, 16, 50402},
     };
     for (const Case& c : cases) {
         std::string text = MovieFormat::AudioFormatText(c.channels, c.bits);
@@ -434,11 +435,11 @@ TEST_F(MovieFormatTest, ArchiveForm) {
         ar.Close();
     }
     const std::vector<uint8_t> expected = {
-        1, 'p', 1, 0, 0, 0, 0,                                   // path, includeVideo, ""
-        1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0,          // width … scale
-        5, 0, 0, 0, 6, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0,          // quality … includeAudio
-        3, 'P', 'C', 'M',                                        // audioCompressor
-        8, 0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+        1, 'p', 1,   0,   0, 0, 0,                                      // path, includeVideo, ""
+        1, 0,   0,   0,   2, 0, 0, 0, 3,  0, 0, 0, 4,    0,    0,    0, // width … scale
+        5, 0,   0,   0,   6, 0, 0, 0, 7,  0, 0, 0, 0,    0,    0,    0, // quality … includeAudio
+        3, 'P', 'C', 'M',                                               // audioCompressor
+        8, 0,   0,   0,   9, 0, 0, 0, 10, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
     };
     EXPECT_EQ(file.Bytes(), expected);
 
@@ -450,8 +451,8 @@ TEST_F(MovieFormatTest, ArchiveForm) {
         ar.Close();
     }
     std::vector<uint8_t> bytes = objects.Bytes();
-    const std::vector<uint8_t> header = {0xFF, 0xFF, 1, 0, 11, 0, 'M', 'o', 'v', 'i', 'e',
-                                         'F', 'o', 'r', 'm', 'a', 't'};
+    const std::vector<uint8_t> header = {0xFF, 0xFF, 1,   0,   11,  0,   'M', 'o', 'v',
+                                         'i',  'e',  'F', 'o', 'r', 'm', 'a', 't'};
     ASSERT_GT(bytes.size(), header.size());
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + header.size()), header);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + header.size(), bytes.end()), expected);
@@ -481,8 +482,7 @@ TEST_F(MovieFormatTest, ATruncatedArchiveIsAnArchiveError) {
 TEST_F(MovieFormatTest, DerivedFromTheClipsOfAList) {
     auto settings = MakeSettings(0, 0);
     using Facts = MovieFormat::ClipFacts;
-    auto scene = [](int32_t track, bool file, int32_t w, int32_t h, int32_t dataRate,
-                    double rate) {
+    auto scene = [](int32_t track, bool file, int32_t w, int32_t h, int32_t dataRate, double rate) {
         Facts f;
         f.track = track;
         f.isScene = true;
@@ -508,8 +508,8 @@ TEST_F(MovieFormatTest, DerivedFromTheClipsOfAList) {
     std::vector<Facts> clips = {
         scene(0, true, 640, 480, 2000000, 29.97),
         scene(0, true, 320, 240, 900000, 14.985),
-        scene(0, false, 1000, 1000, 9000000, 60),    // no media file
-        scene(1, true, 1920, 1080, 9000000, 60),     // not the video track
+        scene(0, false, 1000, 1000, 9000000, 60), // no media file
+        scene(1, true, 1920, 1080, 9000000, 60),  // not the video track
         sound(32000, 16, 1),
         sound(22050, 8, 1),
     };
@@ -565,9 +565,8 @@ TEST_F(MovieFormatTest, DerivedFrameRateAndSizesWithoutScenes) {
         double sceneRate; // 0: no scene
         int32_t rate, scale, width, height;
     } cases[] = {
-        {0, 0, 29970, 1000, 640, 480}, {1, 0, 25, 1, 640, 576},
-        {0, 25, 25, 1, 320, 240},      {1, 29.97, 29970, 1000, 320, 240},
-        {1, 29, 25, 1, 320, 240},
+        {0, 0, 29970, 1000, 640, 480},     {1, 0, 25, 1, 640, 576},  {0, 25, 25, 1, 320, 240},
+        {1, 29.97, 29970, 1000, 320, 240}, {1, 29, 25, 1, 320, 240},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(test::InHome("config"));

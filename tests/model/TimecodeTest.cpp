@@ -151,9 +151,9 @@ TEST_F(TimecodeTest, SplitAndBuild) {
         EXPECT_EQ(Timecode::Minutes(c.t), c.parts.minutes);
         EXPECT_EQ(Timecode::Seconds(c.t), c.parts.seconds);
         EXPECT_EQ(Timecode::Frames(c.t), c.parts.frames);
-        EXPECT_EQ(Timecode::FromParts(c.parts.hours, c.parts.minutes, c.parts.seconds,
-                                      c.parts.frames),
-                  c.t);
+        EXPECT_EQ(
+            Timecode::FromParts(c.parts.hours, c.parts.minutes, c.parts.seconds, c.parts.frames),
+            c.t);
     }
     Use(25);
     EXPECT_EQ(Timecode::FromSeconds(2, 5), 55);
@@ -173,14 +173,10 @@ TEST_F(TimecodeTest, SettingOneField) {
         int32_t value;
         Timecode::Parts parts;
     } cases[] = {
-        {&Timecode::SetFrames, 40, {0, 1, 5, 29}},
-        {&Timecode::SetFrames, 29, {0, 1, 5, 29}},
-        {&Timecode::SetFrames, 0, {0, 1, 5, 0}},
-        {&Timecode::SetMinutes, 75, {0, 0, 5, 12}},
-        {&Timecode::SetMinutes, 59, {0, 59, 5, 12}},
-        {&Timecode::SetSeconds, 60, {0, 1, 0, 12}},
-        {&Timecode::SetSeconds, -3, {0, 1, 0, 12}},
-        {&Timecode::SetHours, 100, {0, 1, 5, 12}},
+        {&Timecode::SetFrames, 40, {0, 1, 5, 29}},   {&Timecode::SetFrames, 29, {0, 1, 5, 29}},
+        {&Timecode::SetFrames, 0, {0, 1, 5, 0}},     {&Timecode::SetMinutes, 75, {0, 0, 5, 12}},
+        {&Timecode::SetMinutes, 59, {0, 59, 5, 12}}, {&Timecode::SetSeconds, 60, {0, 1, 0, 12}},
+        {&Timecode::SetSeconds, -3, {0, 1, 0, 12}},  {&Timecode::SetHours, 100, {0, 1, 5, 12}},
         {&Timecode::SetHours, 99, {99, 1, 5, 12}},
     };
     for (const Case& c : cases) {
@@ -199,7 +195,7 @@ TEST_F(TimecodeTest, SamplesAndMilliseconds) {
         Time t;
         int64_t ms;
     } toMs[] = {
-        {30, 30, 1000}, {30, 1, 33},   {30, -1, -33},
+        {30, 30, 1000}, {30, 1, 33},      {30, -1, -33},
         {25, 1, 40},    {25, -26, -1040}, {30, kMax, 71582788233},
     };
     for (const Case& c : toMs) {
@@ -234,11 +230,11 @@ TEST_F(TimecodeTest, MediaTimeAndItsRoundingEdges) {
         int32_t nudge;
         MediaTime media;
     } to[] = {
-        {30, 29.97, 30, 0, 10010010},  // 1.001 s
-        {30, 29.97, 1, 0, 333667},     // 333 667.000 3
-        {30, 29.97, 1, 1, 353667},     // + 2 ms
+        {30, 29.97, 30, 0, 10010010}, // 1.001 s
+        {30, 29.97, 1, 0, 333667},    // 333 667.000 3
+        {30, 29.97, 1, 1, 353667},    // + 2 ms
         {30, 29.97, 0, 1, 20000},
-        {30, 29.97, -1, 0, -333667},   // truncated toward zero
+        {30, 29.97, -1, 0, -333667}, // truncated toward zero
         {30, 29.97, kMax, 0, 716544426760093},
         {30, 0, 3, 0, 1000000},
         {25, 0, 25, 0, 10000000},
@@ -337,8 +333,7 @@ TEST_F(TimecodeTest, ArchiveFormIsFourLittleEndianBytes) {
         Timecode::Serialize(ar, t);
         ar.Close();
     }
-    EXPECT_EQ(file.Bytes(),
-              (std::vector<uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0x04, 0x03, 0x02, 0x01}));
+    EXPECT_EQ(file.Bytes(), (std::vector<uint8_t>{0xFE, 0xFF, 0xFF, 0xFF, 0x04, 0x03, 0x02, 0x01}));
     file.SeekToBegin();
     Archive in(file, Archive::load);
     Time a = 0, b = 0;

@@ -8,9 +8,9 @@ Registry::Registry(std::string folder)
     : folder_(std::move(folder)),
       user_(std::make_unique<RegistryFile>(JoinPath(folder_, kUserFileName),
                                            "Orvik settings, per-user tree. Written by Orvik.")),
-      machine_(std::make_unique<RegistryFile>(
-          JoinPath(folder_, kMachineFileName),
-          "Orvik settings, machine-wide tree. Written by Orvik.")) {}
+      machine_(
+          std::make_unique<RegistryFile>(JoinPath(folder_, kMachineFileName),
+                                         "Orvik settings, machine-wide tree. Written by Orvik.")) {}
 
 Registry::~Registry() = default;
 

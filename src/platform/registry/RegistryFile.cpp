@@ -109,7 +109,7 @@ void RegistryFile::LoadLocked() {
     } else if (!File::ReadAll(path_, text, &error)) {
         // Unreadable is not damaged: the file may be fine and only closed to
         // us. It is never overwritten.
-        Report("Registry: cannot read " + path_ + ": " + error +
+        Report("RegistryFile::Load: cannot read " + path_ + ": " + error +
                "; settings are kept in memory only\n");
         readOnly_ = true;
         return;
@@ -133,12 +133,13 @@ void RegistryFile::LoadLocked() {
     std::string aside;
     if (!KeepAsideLocked(aside)) {
         int e = errno;
-        Report("Registry: " + path_ + " is damaged (" + why + ") and cannot be kept aside: " +
-               strerror(e) + "; settings are kept in memory only\n");
+        Report("RegistryFile::Load: " + path_ + " is damaged (" + why +
+               ") and cannot be kept aside: " + strerror(e) +
+               "; settings are kept in memory only\n");
         readOnly_ = true;
         return;
     }
-    Report("Registry: " + path_ + " is damaged (" + why + "); kept as " + aside +
+    Report("RegistryFile::Load: " + path_ + " is damaged (" + why + "); kept as " + aside +
            ", the readable values are kept and the rest take their defaults\n");
     dirty_ = true;
     if (batch_ == 0)
@@ -160,7 +161,7 @@ bool RegistryFile::SaveLocked() {
     std::string error;
     if (!Places::EnsureFolder(FolderOf(path_), &error) ||
         !SafeFile::WriteAll(path_, store_.Format(heading_), &error)) {
-        Report("Registry: cannot save " + path_ + ": " + error + "\n");
+        Report("RegistryFile::Save: cannot save " + path_ + ": " + error + "\n");
         return false;
     }
     dirty_ = false;

@@ -7,7 +7,9 @@ namespace orvik {
 RegistryKey::RegistryKey(RegistryFile* file, std::vector<std::string> path)
     : file_(file), path_(std::move(path)) {}
 
-std::string RegistryKey::Path() const { return RegistryStore::JoinPath(path_); }
+std::string RegistryKey::Path() const {
+    return RegistryStore::JoinPath(path_);
+}
 
 RegistryKey::ValueType RegistryKey::QueryType(std::string_view name) const {
     ValueType type = ValueType::none;
@@ -20,7 +22,7 @@ RegistryKey::ValueType RegistryKey::QueryType(std::string_view name) const {
         auto it = key->values.find(name);
         if (it != key->values.end())
             type = it->second.type == RegistryStore::Value::numberType ? ValueType::number
-                                                                   : ValueType::text;
+                                                                       : ValueType::text;
     });
     return type;
 }

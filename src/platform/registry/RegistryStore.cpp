@@ -6,7 +6,9 @@ namespace orvik {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -58,9 +60,15 @@ bool ReadEscaped(std::string_view line, size_t& pos, char closing, std::string& 
             break;
         char e = line[pos++];
         switch (e) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
         case 'x': {
             int hi = pos < line.size() ? HexDigit(line[pos]) : -1;
             int lo = pos + 1 < line.size() ? HexDigit(line[pos + 1]) : -1;

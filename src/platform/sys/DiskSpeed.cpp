@@ -18,7 +18,9 @@ namespace {
 
 constexpr size_t kBlock = 1u << 20;
 
-std::string SystemError(const std::string& what) { return what + ": " + strerror(errno); }
+std::string SystemError(const std::string& what) {
+    return what + ": " + strerror(errno);
+}
 
 // Lexically normalised absolute path: "." and ".." resolved, no double
 // separators.
@@ -177,8 +179,7 @@ bool DiskSpeed::MeasureAndStore(Registry& registry, const std::string& folder, u
     RegistryKey writeKey = registry.OpenKey(RegistryTree::localMachine, kWriteSpeedKey, true);
     if (!readKey.SetNumber(drive, r.readSpeed) || !writeKey.SetNumber(drive, r.writeSpeed)) {
         if (error)
-            *error = "cannot store the speeds in " +
-                     registry.StorePath(RegistryTree::localMachine);
+            *error = "cannot store the speeds in " + registry.StorePath(RegistryTree::localMachine);
         return false;
     }
     return true;

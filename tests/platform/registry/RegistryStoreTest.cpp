@@ -104,8 +104,8 @@ TEST(RegistryStore, SkipsDamagedLinesAndKeepsTheRest) {
         {"[k] trailing", "text after the key name"},
     };
     for (const Case& c : cases) {
-        std::string text = std::string("; c\n[K]\n\"good\"=dword:0000002a\n") + c.line +
-                           "\n\"after\"=\"kept\"\n";
+        std::string text =
+            std::string("; c\n[K]\n\"good\"=dword:0000002a\n") + c.line + "\n\"after\"=\"kept\"\n";
         RegistryStore store;
         std::vector<RegistryStore::Problem> problems;
         store.Parse(text, &problems);
@@ -117,7 +117,7 @@ TEST(RegistryStore, SkipsDamagedLinesAndKeepsTheRest) {
         const RegistryStore::Key* k = store.Find({"K"});
         ASSERT_NE(k, nullptr);
         EXPECT_EQ(k->values.at("good").number, 42u) << c.line;
-            if (keyLine) {
+        if (keyLine) {
             EXPECT_EQ(problems[1].reason, "value outside a key");
         } else {
             EXPECT_EQ(k->values.at("after").text, "kept") << c.line;

@@ -83,9 +83,9 @@ TEST_F(RegistryTest, ListsSubkeysInAStableOrderAndDeletesThem) {
         ASSERT_TRUE(titles.OpenSubKey(id, true).SetText("Title", id));
     std::vector<std::string> expected{"10b2", "1A", "3A0F", "Ab", "zz"};
     EXPECT_EQ(titles.SubKeyNames(), expected);
-    EXPECT_EQ(Registry(folder).OpenKey(RegistryTree::localMachine, "Cd titles", false)
-                  .SubKeyNames(),
-              expected);
+    EXPECT_EQ(
+        Registry(folder).OpenKey(RegistryTree::localMachine, "Cd titles", false).SubKeyNames(),
+        expected);
     EXPECT_TRUE(titles.DeleteSubKey("1a"));
     EXPECT_FALSE(titles.DeleteSubKey("1a"));
     EXPECT_FALSE(titles.OpenSubKey("1A", false).IsOpen());

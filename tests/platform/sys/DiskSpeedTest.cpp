@@ -30,7 +30,7 @@ TEST(DiskSpeed, DriveOfPathsWithoutAMountPoint) {
         const char* path;
         const char* drive;
     } cases[] = {
-        {"C:\\Videos\\tape.avi", "C:"}, {"d:/movies", "D:"}, {"\\\\server\\share\\x", ""},
+        {"C:\\Videos\\tape.avi", "C:"}, {"d:/movies", "D:"},     {"\\\\server\\share\\x", ""},
         {"//server/share/x", ""},       {"relative/folder", ""}, {"", ""},
     };
     for (const Case& c : cases)
@@ -80,8 +80,8 @@ TEST(DiskSpeed, AFolderThatIsNotThereFailsWithItsName) {
     Registry registry(test::InHome("config"));
     EXPECT_FALSE(DiskSpeed::MeasureAndStore(registry, "\\\\server\\share", 1, nullptr, &error));
     EXPECT_NE(error.find("not on a drive"), std::string::npos) << error;
-    EXPECT_FALSE(registry.OpenKey(RegistryTree::localMachine, DiskSpeed::kReadSpeedKey, false)
-                     .IsOpen());
+    EXPECT_FALSE(
+        registry.OpenKey(RegistryTree::localMachine, DiskSpeed::kReadSpeedKey, false).IsOpen());
 }
 
 } // namespace
