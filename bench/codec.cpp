@@ -30,7 +30,8 @@ struct Clip {
         path = folder + "/capture.avi";
         std::string command = "ffmpeg -nostdin -v error -y -f lavfi "
                               "-i testsrc2=size=720x480:rate=30 -frames:v 50 -c:v mjpeg -q:v 3 "
-                              "-pix_fmt yuvj422p " + path;
+                              "-pix_fmt yuvj422p " +
+                              path;
         if (std::system(command.c_str()) != 0)
             std::abort();
         AviFile file;
@@ -94,8 +95,8 @@ void BM_MjpegFrameGetterVsTurboJpeg(benchmark::State& state) {
     }
     tjDestroy(h);
     state.counters["ratio"] = layer / raw;
-    state.counters["frames/s"] = benchmark::Counter(
-        double(clip.frames.size()) * double(state.iterations()) / layer);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(clip.frames.size()) * double(state.iterations()) / layer);
 }
 BENCHMARK(BM_MjpegFrameGetterVsTurboJpeg)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -9,7 +9,9 @@ namespace orvik {
 
 namespace {
 
-bool IsPcmLike(const WaveFormat& f) { return f.IsPcm() || f.IsFloat(); }
+bool IsPcmLike(const WaveFormat& f) {
+    return f.IsPcm() || f.IsFloat();
+}
 
 uint32_t Clamp32(uint64_t v) {
     return static_cast<uint32_t>(std::min<uint64_t>(v, std::numeric_limits<uint32_t>::max()));
@@ -181,8 +183,7 @@ int AcmStream::Convert(const uint8_t* source, uint32_t sourceBytes, uint8_t* des
     } else {
         frames = blocks;
         decoded_.resize(frames * channels);
-        PcmSamples::Read(source, decoded_.size(), sourceBytes_, source_.IsFloat(),
-                         decoded_.data());
+        PcmSamples::Read(source, decoded_.size(), sourceBytes_, source_.IsFloat(), decoded_.data());
     }
 
     // Channels: one to many repeats it, many to one averages, others keep

@@ -26,8 +26,8 @@ public:
     enum Result : int {
         ok = 0,
         error = 1,
-        badFormat = 11,     // a format the manager cannot describe or handle
-        notPossible = 512,  // no single conversion between the two formats
+        badFormat = 11,    // a format the manager cannot describe or handle
+        notPossible = 512, // no single conversion between the two formats
     };
 
     // Room a caller should allow for any format record this manager gives.
@@ -70,8 +70,8 @@ private:
     std::unique_ptr<AudioDecoder> decoder_;
     uint32_t sourceBytes_ = 0; // PCM source: bytes per sample of one channel
     uint32_t targetBytes_ = 0;
-    uint32_t perBlock_ = 1;    // source frames per block, 0 when not known
-    uint64_t phase_ = 0;       // next output position, in source frames x target rate
+    uint32_t perBlock_ = 1; // source frames per block, 0 when not known
+    uint64_t phase_ = 0;    // next output position, in source frames x target rate
     std::vector<int32_t> decoded_, mixed_, resampled_;
     std::vector<int32_t> carry_; // decoded frames of variable-block formats not yet delivered
 };

@@ -91,8 +91,8 @@ std::unique_ptr<AudioDecoder> AudioDecoder::Create(const WaveFormat& format, std
     c->bit_rate = static_cast<int64_t>(format.avgBytesPerSec) * 8;
     c->thread_count = 1;
     if (!format.extra.empty()) {
-        c->extradata = static_cast<uint8_t*>(
-            av_mallocz(format.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        c->extradata =
+            static_cast<uint8_t*>(av_mallocz(format.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata)
             return fail("out of memory");
         std::memcpy(c->extradata, format.extra.data(), format.extra.size());
@@ -161,6 +161,8 @@ bool AudioDecoder::Decode(const uint8_t* data, size_t size, std::vector<int32_t>
     return false;
 }
 
-void AudioDecoder::Reset() { avcodec_flush_buffers(context_); }
+void AudioDecoder::Reset() {
+    avcodec_flush_buffers(context_);
+}
 
 } // namespace orvik

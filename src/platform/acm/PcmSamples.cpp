@@ -11,8 +11,7 @@ uint32_t PcmSamples::ContainerBytes(const WaveFormat& f) {
     uint32_t bytes = f.blockAlign / f.channels;
     if (f.IsFloat())
         return (bytes == 4 || bytes == 8) && f.bitsPerSample == bytes * 8 ? bytes : 0;
-    if (!f.IsPcm() || bytes < 1 || bytes > 4 || f.bitsPerSample == 0 ||
-        f.bitsPerSample > bytes * 8)
+    if (!f.IsPcm() || bytes < 1 || bytes > 4 || f.bitsPerSample == 0 || f.bitsPerSample > bytes * 8)
         return 0;
     return bytes;
 }
@@ -49,8 +48,8 @@ void PcmSamples::Read(const uint8_t* src, size_t count, uint32_t containerBytes,
         break;
     case 2:
         for (size_t i = 0; i < count; ++i)
-            out[i] = static_cast<int32_t>(static_cast<uint32_t>(src[2 * i] | src[2 * i + 1] << 8)
-                                          << 16);
+            out[i] =
+                static_cast<int32_t>(static_cast<uint32_t>(src[2 * i] | src[2 * i + 1] << 8) << 16);
         break;
     case 3:
         for (size_t i = 0; i < count; ++i) {
@@ -87,7 +86,9 @@ void PcmSamples::Write(const int32_t* in, size_t count, uint32_t containerBytes,
         uint32_t v = static_cast<uint32_t>(in[i]);
         uint8_t* p = dst + i * containerBytes;
         switch (containerBytes) {
-        case 1: p[0] = static_cast<uint8_t>((v >> 24) ^ 0x80); break;
+        case 1:
+            p[0] = static_cast<uint8_t>((v >> 24) ^ 0x80);
+            break;
         case 2:
             p[0] = static_cast<uint8_t>(v >> 16);
             p[1] = static_cast<uint8_t>(v >> 24);

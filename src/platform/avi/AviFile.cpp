@@ -32,7 +32,9 @@ constexpr uint64_t kMaxFormatBytes = 1u << 20;
 constexpr uint64_t kMaxIndexBytes = 64u << 20;
 
 // The two characters after the stream number: "dc", "db", "wb", "pc", "ix".
-uint16_t TwoCC(uint32_t ckid) { return static_cast<uint16_t>(ckid >> 16); }
+uint16_t TwoCC(uint32_t ckid) {
+    return static_cast<uint16_t>(ckid >> 16);
+}
 constexpr uint16_t kPc = 'p' | 'c' << 8;
 constexpr uint16_t kIx = 'i' | 'x' << 8;
 
@@ -93,11 +95,16 @@ bool AviFile::Parse(IndexUse use) {
         uint8_t h[40] = {};
         if (riff_.ReadData(*avih, d, sizeof h) && !d.empty())
             std::memcpy(h, d.data(), d.size());
-        uint32_t* fields[] = {&header_.microSecPerFrame, &header_.maxBytesPerSec,
-                              &header_.paddingGranularity, &header_.flags,
-                              &header_.totalFrames, &header_.initialFrames,
-                              &header_.streams, &header_.suggestedBufferSize,
-                              &header_.width, &header_.height};
+        uint32_t* fields[] = {&header_.microSecPerFrame,
+                              &header_.maxBytesPerSec,
+                              &header_.paddingGranularity,
+                              &header_.flags,
+                              &header_.totalFrames,
+                              &header_.initialFrames,
+                              &header_.streams,
+                              &header_.suggestedBufferSize,
+                              &header_.width,
+                              &header_.height};
         for (size_t i = 0; i < 10; ++i)
             *fields[i] = GetLE32(h + 4 * i);
     }

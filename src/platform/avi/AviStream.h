@@ -65,8 +65,8 @@ public:
     // `count`, the buffer and the stream allow. One-chunk samples: exactly
     // one, which must fit the buffer. With a null buffer only the sizes are
     // reported. False on failure (out of range, buffer too small, read error).
-    bool Read(int64_t sample, int64_t count, void* buffer, size_t bufferBytes,
-              size_t* bytesRead, int64_t* samplesRead);
+    bool Read(int64_t sample, int64_t count, void* buffer, size_t bufferBytes, size_t* bytesRead,
+              int64_t* samplesRead);
 
     bool IsKeyFrame(int64_t sample) const;
     // The nearest key frame at or before `sample`; -1 when there is none.

@@ -8,7 +8,9 @@
 
 namespace orvik {
 
-ByteSource::~ByteSource() { Close(); }
+ByteSource::~ByteSource() {
+    Close();
+}
 
 bool ByteSource::OpenFile(const std::string& path, std::string* error) {
     Close();

@@ -14,7 +14,9 @@ constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
            static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
 }
 
-constexpr uint32_t MakeFourCC(const char (&s)[5]) { return MakeFourCC(s[0], s[1], s[2], s[3]); }
+constexpr uint32_t MakeFourCC(const char (&s)[5]) {
+    return MakeFourCC(s[0], s[1], s[2], s[3]);
+}
 
 // Printable form for messages: unprintable bytes become '?'.
 inline std::string FourCCText(uint32_t code) {

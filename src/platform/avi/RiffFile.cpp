@@ -6,13 +6,17 @@
 
 namespace orvik {
 
-bool RiffChunk::IsList() const { return id == RiffFile::kRiff || id == RiffFile::kList; }
+bool RiffChunk::IsList() const {
+    return id == RiffFile::kRiff || id == RiffFile::kList;
+}
 
 bool RiffFile::Open(const std::string& path, std::string* error) {
     return source_.OpenFile(path, error);
 }
 
-void RiffFile::OpenMemory(const void* data, size_t size) { source_.OpenMemory(data, size); }
+void RiffFile::OpenMemory(const void* data, size_t size) {
+    source_.OpenMemory(data, size);
+}
 
 bool RiffFile::ReadChunkAt(uint64_t offset, uint64_t end, RiffChunk& chunk) const {
     end = std::min(end, source_.Size());
@@ -62,8 +66,7 @@ bool RiffFile::ReadData(const RiffChunk& chunk, std::vector<uint8_t>& out,
     return source_.ReadAt(chunk.dataOffset, out.data(), out.size());
 }
 
-const RiffChunk* RiffFile::Find(const std::vector<RiffChunk>& chunks, uint32_t id,
-                                uint32_t form) {
+const RiffChunk* RiffFile::Find(const std::vector<RiffChunk>& chunks, uint32_t id, uint32_t form) {
     for (const RiffChunk& c : chunks)
         if (c.id == id && (form == 0 || c.form == form))
             return &c;

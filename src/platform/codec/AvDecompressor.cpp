@@ -75,7 +75,8 @@ std::unique_ptr<AvDecompressor> AvDecompressor::Create(int codecId, const Bitmap
         extra.assign(rest, rest + restBytes);
     }
     if (!extra.empty()) {
-        c->extradata = static_cast<uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        c->extradata =
+            static_cast<uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata) {
             if (error)
                 *error = "out of memory";

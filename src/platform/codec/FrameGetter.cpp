@@ -4,7 +4,9 @@
 
 namespace orvik {
 
-FrameGetter::~FrameGetter() { Close(); }
+FrameGetter::~FrameGetter() {
+    Close();
+}
 
 bool FrameGetter::Open(AviStream& stream, const BitmapInfoHeader* wanted) {
     Close();

@@ -51,8 +51,8 @@ int MjpegDecompressor::Next(const DecodeTarget& out) {
     return DecodeInto(pending_.data(), pending_.size(), out) ? 1 : -1;
 }
 
-bool MjpegDecompressor::Decode(const uint8_t* data, size_t size, uint8_t* dst, int width,
-                               int pitch, int height, int pixelFormat, int flags) {
+bool MjpegDecompressor::Decode(const uint8_t* data, size_t size, uint8_t* dst, int width, int pitch,
+                               int height, int pixelFormat, int flags) {
     tjhandle h = static_cast<tjhandle>(handle_);
     if (tjDecompress2(h, data, static_cast<unsigned long>(size), dst, width, pitch, height,
                       pixelFormat, flags) == 0)
@@ -91,7 +91,8 @@ int MjpegDecompressor::Polarity(const uint8_t* data, size_t size) {
         size_t length = size_t(data[i + 2]) << 8 | data[i + 3];
         if (length < 2)
             break;
-        if (marker == 0xE0 && length >= 7 && i + 9 <= size && std::memcmp(data + i + 4, "AVI1", 4) == 0)
+        if (marker == 0xE0 && length >= 7 && i + 9 <= size &&
+            std::memcmp(data + i + 4, "AVI1", 4) == 0)
             return data[i + 8];
         i += 2 + length;
     }
@@ -140,8 +141,8 @@ bool MjpegDecompressor::DecodeInto(const uint8_t* data, size_t size, const Decod
     return true;
 }
 
-bool MjpegDecompressor::DecodeFields(const uint8_t* data, size_t size, int width,
-                                     int fieldHeight, const DecodeTarget& out) {
+bool MjpegDecompressor::DecodeFields(const uint8_t* data, size_t size, int width, int fieldHeight,
+                                     const DecodeTarget& out) {
     size_t second = FindSecondPicture(data, size);
     const uint8_t* first = data;
     size_t firstSize = second ? second : size;
@@ -158,8 +159,8 @@ bool MjpegDecompressor::DecodeFields(const uint8_t* data, size_t size, int width
         uint8_t* bottom = out.bits;
         bool ok = Decode(first, firstSize, bottomFirst ? bottom : top, width, pitch, fieldHeight,
                          pf, TJFLAG_BOTTOMUP) &&
-                  Decode(next, nextSize, bottomFirst ? top : bottom, width, pitch, fieldHeight,
-                         pf, TJFLAG_BOTTOMUP);
+                  Decode(next, nextSize, bottomFirst ? top : bottom, width, pitch, fieldHeight, pf,
+                         TJFLAG_BOTTOMUP);
         return ok || Fallback(data, size, out);
     }
     size_t row = static_cast<size_t>(width) * 3;
@@ -169,8 +170,7 @@ bool MjpegDecompressor::DecodeFields(const uint8_t* data, size_t size, int width
     int pitch = static_cast<int>(row * 2);
     if (!Decode(first, firstSize, bottomFirst ? bottom : top, width, pitch, fieldHeight, TJPF_BGR,
                 0) ||
-        !Decode(next, nextSize, bottomFirst ? top : bottom, width, pitch, fieldHeight, TJPF_BGR,
-                0))
+        !Decode(next, nextSize, bottomFirst ? top : bottom, width, pitch, fieldHeight, TJPF_BGR, 0))
         return Fallback(data, size, out);
     const uint8_t* planes[4] = {temp_.data(), nullptr, nullptr, nullptr};
     int strides[4] = {static_cast<int>(row), 0, 0, 0};

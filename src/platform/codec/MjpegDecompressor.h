@@ -21,9 +21,8 @@ namespace orvik {
 // handed to libavcodec's decoder.
 class MjpegDecompressor : public VideoDecompressor {
 public:
-    static std::unique_ptr<MjpegDecompressor> Create(const BitmapInfoHeader& header,
-                                                     const std::vector<uint8_t>& format,
-                                                     std::string* error);
+    static std::unique_ptr<MjpegDecompressor>
+    Create(const BitmapInfoHeader& header, const std::vector<uint8_t>& format, std::string* error);
     ~MjpegDecompressor() override;
 
     bool IsIntraOnly() const override { return true; }

@@ -7,7 +7,9 @@ extern "C" {
 
 namespace orvik {
 
-PictureScaler::~PictureScaler() { sws_freeContext(context_); }
+PictureScaler::~PictureScaler() {
+    sws_freeContext(context_);
+}
 
 bool PictureScaler::Convert(const uint8_t* const planes[], const int strides[], int pixelFormat,
                             int width, int height, const DecodeTarget& out, bool fullRange) {
@@ -16,9 +18,9 @@ bool PictureScaler::Convert(const uint8_t* const planes[], const int strides[], 
     AVPixelFormat dstFormat = out.bitCount == 8    ? AV_PIX_FMT_GRAY8
                               : out.bitCount == 24 ? AV_PIX_FMT_BGR24
                                                    : AV_PIX_FMT_BGRA;
-    context_ = sws_getCachedContext(context_, width, height, static_cast<AVPixelFormat>(pixelFormat),
-                                    out.width, out.height, dstFormat, SWS_BICUBIC, nullptr,
-                                    nullptr, nullptr);
+    context_ = sws_getCachedContext(context_, width, height,
+                                    static_cast<AVPixelFormat>(pixelFormat), out.width, out.height,
+                                    dstFormat, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!context_)
         return false;
     if (fullRange) {

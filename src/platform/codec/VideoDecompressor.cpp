@@ -86,8 +86,8 @@ std::unique_ptr<VideoDecompressor> VideoDecompressor::Open(const std::vector<uin
 std::vector<VideoDecompressor::CodecInfo> VideoDecompressor::List() {
     std::vector<CodecInfo> list;
     for (const char* code : {"MJPG", "AVRn", "dmb1", "jpeg"})
-        list.push_back({MakeFourCC(code[0], code[1], code[2], code[3]), "mjpeg",
-                        "Motion JPEG (TurboJPEG)"});
+        list.push_back(
+            {MakeFourCC(code[0], code[1], code[2], code[3]), "mjpeg", "Motion JPEG (TurboJPEG)"});
     const AVCodecTag* const table[] = {avformat_get_riff_video_tags(), nullptr};
     std::set<int> seen{AV_CODEC_ID_MJPEG};
     void* it = nullptr;

@@ -23,9 +23,9 @@ namespace orvik {
 class VideoDecompressor {
 public:
     struct CodecInfo {
-        uint32_t fccHandler = 0;  // four-character code as files carry it
-        std::string name;         // short name ("mjpeg", "h264", ...)
-        std::string description;  // long name for lists
+        uint32_t fccHandler = 0; // four-character code as files carry it
+        std::string name;        // short name ("mjpeg", "h264", ...)
+        std::string description; // long name for lists
     };
 
     virtual ~VideoDecompressor();

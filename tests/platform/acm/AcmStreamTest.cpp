@@ -40,8 +40,8 @@ std::string MakeSound(const SoundCase& c) {
     std::string name = std::string(c.name) + ".wav";
     if (c.viaSox)
         return Sox(name, std::string("-n -r 8000 ") + c.options, "synth 0.2501 sine 300");
-    return Ffmpeg(name, std::string("-f lavfi -i sine=f=300:sample_rate=8000 -t 0.2501 ") +
-                            c.options);
+    return Ffmpeg(name,
+                  std::string("-f lavfi -i sine=f=300:sample_rate=8000 -t 0.2501 ") + c.options);
 }
 
 std::vector<int16_t> AsShorts(const std::vector<uint8_t>& b) {
@@ -85,8 +85,8 @@ TEST_P(AcmDecode, ToSixteenBitsLikeFfmpeg) {
         ASSERT_EQ(stream.SizeForSource(uint32_t(take), room), AcmStream::ok);
         std::vector<uint8_t> buffer(room);
         uint32_t used = 0, made = 0;
-        ASSERT_EQ(stream.Convert(data.data() + pos, uint32_t(take), buffer.data(), room, used,
-                                 made, start),
+        ASSERT_EQ(stream.Convert(data.data() + pos, uint32_t(take), buffer.data(), room, used, made,
+                                 start),
                   AcmStream::ok);
         start = false;
         EXPECT_EQ(made, room);
@@ -98,8 +98,7 @@ TEST_P(AcmDecode, ToSixteenBitsLikeFfmpeg) {
     EXPECT_EQ(out.size(), expectedBytes - (expectedBytes % target.blockAlign));
 
     std::vector<int16_t> ours = AsShorts(out);
-    std::vector<int16_t> theirs =
-        AsShorts(test::FfmpegOutput(path, "-f s16le -c:a pcm_s16le"));
+    std::vector<int16_t> theirs = AsShorts(test::FfmpegOutput(path, "-f s16le -c:a pcm_s16le"));
     size_t frames = size_t(wave.FrameCount());
     ASSERT_GE(ours.size(), frames * source.channels);
     ASSERT_GE(theirs.size(), frames * source.channels);
@@ -121,7 +120,8 @@ struct Shape {
     uint16_t channels, bits;
     bool isFloat;
     WaveFormat Format() const {
-        return isFloat ? WaveFormat::MakeFloat(rate, channels) : WaveFormat::MakePcm(rate, channels, bits);
+        return isFloat ? WaveFormat::MakeFloat(rate, channels)
+                       : WaveFormat::MakePcm(rate, channels, bits);
     }
 };
 
@@ -145,7 +145,9 @@ TEST(AcmStreamTest, ShapeChangesMatchSox) {
                      std::to_string(c.from.bits) + " -> " + std::to_string(c.to.rate) + "/" +
                      std::to_string(c.to.channels) + "/" + std::to_string(c.to.bits));
         auto encoding = [](const Shape& s) {
-            return std::string(s.isFloat ? "-e floating-point" : s.bits == 8 ? "-e unsigned" : "-e signed") +
+            return std::string(s.isFloat     ? "-e floating-point"
+                               : s.bits == 8 ? "-e unsigned"
+                                             : "-e signed") +
                    " -b " + std::to_string(s.bits) + " -c " + std::to_string(s.channels) + " -r " +
                    std::to_string(s.rate);
         };
@@ -170,9 +172,9 @@ TEST(AcmStreamTest, ShapeChangesMatchSox) {
         EXPECT_EQ(bytes, expected * target.blockAlign);
         std::vector<uint8_t> out(bytes);
         uint32_t used = 0, made = 0;
-        ASSERT_EQ(stream.Convert(data.data(), uint32_t(data.size()), out.data(), bytes, used, made,
-                                 true),
-                  AcmStream::ok);
+        ASSERT_EQ(
+            stream.Convert(data.data(), uint32_t(data.size()), out.data(), bytes, used, made, true),
+            AcmStream::ok);
         EXPECT_EQ(used, data.size());
         EXPECT_EQ(made, bytes);
 
@@ -203,8 +205,11 @@ TEST(AcmStreamTest, ShapeChangesMatchSox) {
 }
 
 TEST(AcmStreamTest, SizesAreExactBothWays) {
-    const Shape shapes[] = {{8000, 1, 8, false},  {11025, 2, 16, false}, {22050, 1, 24, false},
-                            {44100, 2, 32, true}, {48000, 2, 16, false}};
+    const Shape shapes[] = {{8000, 1, 8, false},
+                            {11025, 2, 16, false},
+                            {22050, 1, 24, false},
+                            {44100, 2, 32, true},
+                            {48000, 2, 16, false}};
     for (const Shape& a : shapes)
         for (const Shape& b : shapes) {
             AcmStream s;

@@ -151,8 +151,8 @@ TEST(AviFileTest, KeyFramesOfInterFrameVideo) {
     struct Case {
         int64_t sample, prev, next;
     };
-    for (Case c : {Case{0, 0, 6}, Case{5, 0, 6}, Case{6, 6, 12}, Case{23, 18, 24},
-                   Case{24, 24, -1}, Case{99, 24, -1}}) {
+    for (Case c : {Case{0, 0, 6}, Case{5, 0, 6}, Case{6, 6, 12}, Case{23, 18, 24}, Case{24, 24, -1},
+                   Case{99, 24, -1}}) {
         EXPECT_EQ(v->PrevKeyFrame(c.sample), c.prev) << c.sample;
         EXPECT_EQ(v->NextKeyFrame(c.sample), c.next) << c.sample;
     }
@@ -167,10 +167,10 @@ TEST(AviFileTest, OpenDmlIndexReachesTheContinuationForm) {
     ASSERT_EQ(statvfs(test::Home().c_str(), &fs), 0);
     if (static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize < (3ull << 30))
         GTEST_SKIP() << "less than 3 GiB free for the 1.1 GB test file";
-    std::string path = Ffmpeg("big.avi",
-                              "-f lavfi -i color=c=red:size=4096x2160:rate=25 "
-                              "-f lavfi -i sine=f=440:sample_rate=8000 -frames:v 42 -t 1.68 "
-                              "-c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le");
+    std::string path =
+        Ffmpeg("big.avi", "-f lavfi -i color=c=red:size=4096x2160:rate=25 "
+                          "-f lavfi -i sine=f=440:sample_rate=8000 -frames:v 42 -t 1.68 "
+                          "-c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le");
     ASSERT_FALSE(path.empty()) << test::ToolLog();
 
     AviFile file;
@@ -234,8 +234,8 @@ const Damage kDamages[] = {
     {"channels_0", [](auto& b) { test::SetLE16(b, SoundFormat(b) + 2, 0); }, false, 25},
     {"byte_rate_0", [](auto& b) { test::SetLE32(b, SoundFormat(b) + 8, 0); }, false, 25},
     {"bits_0", [](auto& b) { test::SetLE16(b, SoundFormat(b) + 14, 0); }, false, 25},
-    {"video_scale_0", [](auto& b) { test::SetLE32(b, test::FindId(b, "strh") + 8 + 20, 0); },
-     true, 25},
+    {"video_scale_0", [](auto& b) { test::SetLE32(b, test::FindId(b, "strh") + 8 + 20, 0); }, true,
+     25},
     {"index_past_end",
      [](auto& b) {
          size_t idx1 = test::FindId(b, "idx1");
@@ -256,8 +256,8 @@ const Damage kDamages[] = {
 class AviDamage : public testing::TestWithParam<Damage> {};
 
 TEST_P(AviDamage, IsReadSafely) {
-    std::string path = Ffmpeg("ok.avi", std::string(kSource) + kTone +
-                                            "-t 1 -c:v mjpeg -q:v 5 -c:a pcm_s16le");
+    std::string path =
+        Ffmpeg("ok.avi", std::string(kSource) + kTone + "-t 1 -c:v mjpeg -q:v 5 -c:a pcm_s16le");
     ASSERT_FALSE(path.empty()) << test::ToolLog();
     std::vector<uint8_t> bytes = test::ReadBytes(path);
     GetParam().apply(bytes);

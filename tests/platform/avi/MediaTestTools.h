@@ -24,7 +24,9 @@ inline bool Run(const std::string& command) {
 }
 
 // The log of the tools run so far, for failure messages.
-inline std::string ToolLog() { return ReadFile(InHome("tools.log")); }
+inline std::string ToolLog() {
+    return ReadFile(InHome("tools.log"));
+}
 
 // Makes `name` in the test's home with ffmpeg; returns its path, or an empty
 // text when ffmpeg failed.
@@ -52,7 +54,8 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 

@@ -170,22 +170,19 @@ TEST(WaveReaderTest, DamagedFilesAreRefusedOrBounded) {
         uint64_t dataSize; // when it opens
     };
     const Case cases[] = {
-        {"block_align_0", [](auto& v, size_t f, size_t) { test::SetLE16(v, f + 8 + 12, 0); },
-         false, 0},
-        {"channels_0", [](auto& v, size_t f, size_t) { test::SetLE16(v, f + 8 + 2, 0); }, false,
+        {"block_align_0", [](auto& v, size_t f, size_t) { test::SetLE16(v, f + 8 + 12, 0); }, false,
          0},
+        {"channels_0", [](auto& v, size_t f, size_t) { test::SetLE16(v, f + 8 + 2, 0); }, false, 0},
         {"bits_0", [](auto& v, size_t f, size_t) { test::SetLE16(v, f + 8 + 14, 0); }, false, 0},
         {"rate_0", [](auto& v, size_t f, size_t) { test::SetLE32(v, f + 8 + 4, 0); }, false, 0},
         {"no_fmt", [](auto& v, size_t f, size_t) { v[f] = 'x'; }, false, 0},
         {"no_data", [](auto& v, size_t, size_t d) { v[d] = 'x'; }, false, 0},
-        {"data_size_huge",
-         [](auto& v, size_t, size_t d) { test::SetLE32(v, d + 4, 0xFFFFFFFFu); }, true,
-         8004},
-        {"riff_size_huge", [](auto& v, size_t, size_t) { test::SetLE32(v, 4, 0xFFFFFFF8u); },
+        {"data_size_huge", [](auto& v, size_t, size_t d) { test::SetLE32(v, d + 4, 0xFFFFFFFFu); },
          true, 8004},
+        {"riff_size_huge", [](auto& v, size_t, size_t) { test::SetLE32(v, 4, 0xFFFFFFF8u); }, true,
+         8004},
         {"cut", [](auto& v, size_t, size_t) { v.erase(v.end() - 1000, v.end()); }, true, 7004},
-        {"fmt_size_12", [](auto& v, size_t f, size_t) { test::SetLE32(v, f + 4, 12); }, false,
-         0},
+        {"fmt_size_12", [](auto& v, size_t f, size_t) { test::SetLE32(v, f + 4, 12); }, false, 0},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> v = b;
@@ -203,8 +200,8 @@ TEST(WaveReaderTest, DamagedFilesAreRefusedOrBounded) {
 TEST(WaveFormatTest, ParseIsBoundedByTheBlock) {
     // tag 2 (MS ADPCM), 1 channel, 8000 Hz, 4096 B/s, align 256, 4 bits,
     // extra size 32 but only 2 extra bytes present.
-    const uint8_t adpcm[] = {2, 0, 1, 0, 0x40, 0x1F, 0, 0, 0, 0x10, 0, 0, 0, 1, 4, 0,
-                             32, 0, 0xF4, 1};
+    const uint8_t adpcm[] = {2, 0, 1, 0, 0x40, 0x1F, 0,  0, 0,    0x10,
+                             0, 0, 0, 1, 4,    0,    32, 0, 0xF4, 1};
     struct Case {
         const char* name;
         size_t size;

@@ -41,7 +41,7 @@ struct CodecCase {
     const char* name;
     const char* args;
     int width, height;
-    double minPsnr; // against ffmpeg's own decoding of the same frame
+    double minPsnr;       // against ffmpeg's own decoding of the same frame
     const char* refFlags; // how ffmpeg converts its decoded picture to BGR
 };
 
@@ -63,9 +63,9 @@ class FrameGetterCase : public testing::TestWithParam<CodecCase> {};
 
 TEST_P(FrameGetterCase, FramesInAnyOrderMatchFfmpegsDecoding) {
     const CodecCase& c = GetParam();
-    std::string path = Ffmpeg(std::string(c.name) + ".avi",
-                              "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1 -an " +
-                                  std::string(c.args));
+    std::string path =
+        Ffmpeg(std::string(c.name) + ".avi",
+               "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1 -an " + std::string(c.args));
     ASSERT_FALSE(path.empty()) << test::ToolLog();
     std::vector<uint8_t> ref =
         FfmpegOutput(path, std::string(c.refFlags) + "-f rawvideo -pix_fmt bgr24");
@@ -119,19 +119,19 @@ TEST(FrameGetterTest, SizesAndDepthsMatchFfmpeg) {
         const char* args;
         const char* refFlags;
     };
-    for (Codec codecCase : {Codec{"-c:v mjpeg -q:v 3", kJpegLike}, Codec{"-c:v mpeg4 -g 6 -q:v 3", ""}}) {
+    for (Codec codecCase :
+         {Codec{"-c:v mjpeg -q:v 3", kJpegLike}, Codec{"-c:v mpeg4 -g 6 -q:v 3", ""}}) {
         const char* codec = codecCase.args;
-        std::string path =
-            Ffmpeg("shape.avi", std::string("-f lavfi -i testsrc2=size=320x240:rate=25 -t 0.4 ") +
-                                    codec);
+        std::string path = Ffmpeg(
+            "shape.avi", std::string("-f lavfi -i testsrc2=size=320x240:rate=25 -t 0.4 ") + codec);
         ASSERT_FALSE(path.empty()) << test::ToolLog();
         AviFile file;
         ASSERT_TRUE(file.Open(path)) << file.Error();
         AviStream* stream = file.FindStream(AviStream::kVideo, 0);
         ASSERT_NE(stream, nullptr);
         for (const ShapeCase& s : shapes) {
-            std::vector<uint8_t> ref = FfmpegOutput(
-                path, std::string(codecCase.refFlags) + "-f rawvideo " + s.ffmpegArgs);
+            std::vector<uint8_t> ref =
+                FfmpegOutput(path, std::string(codecCase.refFlags) + "-f rawvideo " + s.ffmpegArgs);
             int bpp = s.bitCount / 8;
             size_t frameBytes = size_t(s.width) * s.height * bpp;
             ASSERT_EQ(ref.size(), frameBytes * 10) << s.name;
