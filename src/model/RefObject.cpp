@@ -24,10 +24,13 @@ struct PendingAllocation {
     size_t size;
 };
 thread_local std::vector<PendingAllocation> pendingAllocations;
+// Its address tells threads apart.
+thread_local char threadToken;
 
 struct OrphanList {
     std::mutex lock;
     std::list<RefObject*> entries;
+    uint64_t serial = 0; // of the newest orphan
 };
 
 OrphanList& Orphans() {
@@ -108,6 +111,8 @@ void RefObject::PutOnOrphanList() {
         return;
     o.entries.push_front(this);
     orphanEntry_ = o.entries.begin();
+    orphanSerial_ = ++o.serial;
+    orphanThread_ = &threadToken;
     ++refCount_;
     stateBits_ |= kOnOrphanList;
 }
@@ -172,6 +177,32 @@ void RefObject::SweepOrphans() {
     }
     // Released outside the lock: destructors may release other objects, and
     // those may be orphans too.
+    for (RefObject* obj : doomed)
+        obj->ReleaseRef();
+}
+
+uint64_t RefObject::OrphanMark() {
+    OrphanList& o = Orphans();
+    std::lock_guard<std::mutex> guard(o.lock);
+    return o.serial;
+}
+
+void RefObject::ReleaseOrphansSince(uint64_t mark) {
+    OrphanList& o = Orphans();
+    std::list<RefObject*> doomed;
+    {
+        std::lock_guard<std::mutex> guard(o.lock);
+        for (auto it = o.entries.begin(); it != o.entries.end();) {
+            RefObject* obj = *it;
+            if (obj->orphanSerial_ > mark && obj->orphanThread_ == &threadToken) {
+                obj->stateBits_ &= ~kOnOrphanList;
+                doomed.push_back(obj);
+                it = o.entries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
     for (RefObject* obj : doomed)
         obj->ReleaseRef();
 }

@@ -59,6 +59,13 @@ public:
     static void SweepOrphans();
     static size_t OrphanCount();
 
+    // Objects made by a read that failed half-way are orphans nobody will
+    // adopt: a reader takes a mark before it starts and, on failure, releases
+    // every orphan its own thread made since (without the exit sweep's log
+    // lines). Other threads' fresh objects are left alone.
+    static uint64_t OrphanMark();
+    static void ReleaseOrphansSince(uint64_t mark);
+
 private:
     void Init();
     void PutOnOrphanList();
@@ -67,6 +74,8 @@ private:
     std::atomic<int32_t> refCount_{0};
     std::atomic<uint32_t> stateBits_{0};
     std::list<RefObject*>::iterator orphanEntry_;
+    uint64_t orphanSerial_ = 0;
+    const void* orphanThread_ = nullptr; // the thread that made it
 };
 
 } // namespace orvik

@@ -169,3 +169,25 @@ TEST(RefObject, ConstructorThatThrowsLeavesNoPendingAllocation) {
 }
 
 } // namespace orvik
+
+namespace orvik {
+
+TEST(RefObject, OrphansOfAFailedReadAreReleasedAfterTheMark) {
+    Probe* before = new Probe;
+    uint64_t mark = RefObject::OrphanMark();
+    new Probe;
+    new Probe;
+    RefPtr<Probe> adopted = new Probe;
+    // Another thread's fresh object is not this reader's debris.
+    Probe* other = nullptr;
+    std::thread([&] { other = new Probe; }).join();
+    EXPECT_EQ(liveProbes, 5);
+    RefObject::ReleaseOrphansSince(mark);
+    EXPECT_EQ(liveProbes, 3);
+    EXPECT_TRUE(before->IsOrphan());
+    EXPECT_TRUE(other->IsOrphan());
+    RefObject::SweepOrphans();
+    EXPECT_EQ(liveProbes, 1);
+}
+
+} // namespace orvik
