@@ -17,6 +17,9 @@ namespace orvik {
 
 ORVIK_IMPLEMENT_SERIAL(Dib, RefObject, kVersionableSchema | 1)
 
+// The header block starts with the 40-byte header exactly as stored.
+static_assert(sizeof(BitmapInfoHeader) == 40);
+
 namespace {
 
 std::atomic<const ResourceLibraries*> resourceLibraries{nullptr};
