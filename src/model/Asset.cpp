@@ -164,7 +164,7 @@ void Asset::LoadWorkingFile(Archive& ar) {
 }
 
 bool Asset::IsEqual(const Asset* other) const {
-    return other && GetKind() == other->GetKind() && fileName_ == other->fileName_ &&
+    return other && GetKind() == other->GetKind() && GetFileName() == other->GetFileName() &&
            start_ == other->start_ && duration_ == other->duration_;
 }
 
@@ -179,7 +179,7 @@ std::string Asset::GetKindName(const Clip*) const { return std::string(); }
 
 std::string Asset::GetLabel(const Clip*) const {
     std::string name = GetName();
-    std::string title = FileTitleWithoutExtension(fileName_);
+    std::string title = FileTitleWithoutExtension(GetFileName());
     if (!name.empty() && name != title)
         return name + " [" + title + "]";
     return isWorkingFile_ ? std::string() : title;

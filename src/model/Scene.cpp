@@ -9,17 +9,45 @@ namespace orvik {
 ORVIK_IMPLEMENT_SERIAL(Scene, Asset, kVersionableSchema | 1)
 
 Scene::Scene(const std::string& fileName, Time start, Time duration)
-    : Asset(fileName, start, duration) {}
+    : Asset(std::string(), start, duration) {
+    SetFileName(fileName);
+}
+
+std::string Scene::GetFileName() const {
+    return sourceTape_ ? sourceTape_->GetFileName() : std::string();
+}
+
+void Scene::SetFileName(const std::string& path) {
+    hasAudioCache_ = -1;
+    hasWaveformCache_ = -1;
+    if (path.empty())
+        sourceTape_ = nullptr;
+    else if (sourceTape_)
+        sourceTape_->SetFileName(path);
+    else
+        sourceTape_ = new SourceTape(path, 0);
+}
+
+void Scene::SetTape(SourceTape* tape) {
+    sourceTape_ = tape;
+    hasAudioCache_ = -1;
+    hasWaveformCache_ = -1;
+}
 
 RefObject* Scene::Clone() const { return new Scene(*this); }
 
 void Scene::Serialize(Archive& ar) {
     Asset::Serialize(ar);
     if (ar.IsStoring()) {
-        ar.WriteObject(nullptr); // the source tape
+        ar.WriteObject(sourceTape_.get());
     } else {
-        // A tape written by a later version is read and let go.
-        RefPtr<RefObject> tape = static_cast<RefObject*>(ar.ReadObject(RuntimeClassOf<RefObject>()));
+        // A name kept in the asset part (by another writer) becomes a tape
+        // when no tape follows.
+        std::string name = fileName_;
+        fileName_.clear();
+        sourceTape_ = ar.ReadObjectOf<SourceTape>();
+        if (!sourceTape_ && !name.empty())
+            sourceTape_ = new SourceTape(name, 0);
         hasAudioCache_ = -1;
         hasWaveformCache_ = -1;
     }

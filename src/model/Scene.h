@@ -1,17 +1,15 @@
 #pragma once
 
 #include "model/Asset.h"
+#include "model/SourceTape.h"
 
 #include <cstdint>
 
 namespace orvik {
 
 // A stretch of a captured video file: `start` and `duration` place it inside
-// the file.
-//
-// The scene's source tape (the captured file shared by all its scenes, with
-// its timecode) comes with source tapes; until then the scene keeps its file
-// name itself and writes no tape (a null reference) where the tape goes.
+// the file. The file name is its source tape's (the captured file, shared by
+// all the scenes of that file), not the asset's own.
 class Scene : public Asset {
     ORVIK_DECLARE_SERIAL(Scene)
 public:
@@ -22,6 +20,13 @@ public:
     void Serialize(Archive& ar) override;
     RefObject* Clone() const override;
 
+    std::string GetFileName() const override;
+    // Renames the tape, makes one for a new name, or drops it for an empty
+    // name.
+    void SetFileName(const std::string& path) override;
+    SourceTape* GetTape() const { return sourceTape_.get(); }
+    void SetTape(SourceTape* tape);
+
     int GetKind() const override { return kindScene; }
     int GetNaturalTrack() const override { return 0; }
     // The file title and, in brackets, the short form of the clip's source
@@ -29,6 +34,7 @@ public:
     std::string GetLabel(const Clip* clip) const override;
 
 private:
+    RefPtr<SourceTape> sourceTape_;
     // −1 until known.
     int32_t hasAudioCache_ = -1;
     int32_t hasWaveformCache_ = -1;

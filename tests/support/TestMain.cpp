@@ -2,6 +2,9 @@
 #include "support/TestHome.h"
 
 #include "app/DiagnosticsLog.h"
+#include "model/RefObject.h"
+
+#include <cstdio>
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,8 +26,15 @@ class FreshHome : public testing::EmptyTestEventListener {
         orvik::test::detail::home = dir;
         setenv("ORVIK_HOME", dir, 1);
     }
-    void OnTestEnd(const testing::TestInfo&) override {
+    void OnTestEnd(const testing::TestInfo& info) override {
         orvik::CloseLog();
+        // Objects a test made and never adopted would spill into the next
+        // test's counts: name the test and clear them.
+        if (size_t n = orvik::RefObject::OrphanCount()) {
+            fprintf(stderr, "note: %s.%s left %zu unadopted objects\n", info.test_suite_name(),
+                    info.name(), n);
+            orvik::RefObject::SweepOrphans();
+        }
         std::error_code ec;
         std::filesystem::remove_all(orvik::test::detail::home, ec);
         unsetenv("ORVIK_HOME");
