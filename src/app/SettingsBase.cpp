@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -244,7 +245,7 @@ SettingsBase::SettingsBase(const std::string& storeFolder)
     : storeFolder_(storeFolder.empty() ? Places::ConfigFolder() : storeFolder),
       registry_(std::make_unique<Registry>(storeFolder_)), cdPlayerFolder_(storeFolder_),
       cache_(static_cast<size_t>(Key::count)) {
-    registry_->SetReporter([](const std::string& line) { LogMessage("%s", line.c_str()); });
+    registry_->SetReporter([this](const std::string& line) { Report("%s", line.c_str()); });
     rootPath_ = std::string(kRootPrefix) + kCompanyName + "\\" + kProductName + "\\";
     if (!current)
         current = this;
@@ -261,6 +262,32 @@ SettingsBase* SettingsBase::Current() {
 
 void SettingsBase::MakeCurrent() {
     current = this;
+}
+
+void SettingsBase::Report(const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int n = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string line(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        vsnprintf(line.data(), line.size() + 1, format, args);
+    va_end(args);
+    // The settings load before the log opens at start-up: what they find
+    // then is kept for it.
+    if (IsLogOpen())
+        LogMessage("%s", line.c_str());
+    else
+        pendingReports_.push_back(std::move(line));
+}
+
+void SettingsBase::LogPendingReports() {
+    std::vector<std::string> lines;
+    lines.swap(pendingReports_);
+    for (const std::string& line : lines)
+        Report("%s", line.c_str());
 }
 
 // --- Reading and writing one value -------------------------------------------
@@ -287,14 +314,14 @@ int32_t SettingsBase::ReadNumber(RegistryTree tree, const std::string& section,
         if (ParseWholeNumber(text, value)) {
             // The user's value, only in the other form: kept, in the right one.
             key.SetNumber(name, static_cast<uint32_t>(value));
-            LogMessage(
+            Report(
                 "Settings::ReadNumber: %s held the number %d as a text; it is kept as a number\n",
                 KeyName(section, name).c_str(), value);
             return value;
         }
-        LogMessage("Settings::ReadNumber: %s held the text \"%s\" where a number belongs; it reads "
-                   "as %d\n",
-                   KeyName(section, name).c_str(), text.c_str(), fallback);
+        Report("Settings::ReadNumber: %s held the text \"%s\" where a number belongs; it reads "
+               "as %d\n",
+               KeyName(section, name).c_str(), text.c_str(), fallback);
     }
     key.SetNumber(name, static_cast<uint32_t>(fallback));
     return fallback;
@@ -312,8 +339,8 @@ std::string SettingsBase::ReadText(RegistryTree tree, const std::string& section
     if (key.QueryNumber(name, stored)) {
         text = std::to_string(static_cast<int32_t>(stored));
         key.SetText(name, text);
-        LogMessage("Settings::ReadText: %s held the text %s as a number; it is kept as a text\n",
-                   KeyName(section, name).c_str(), text.c_str());
+        Report("Settings::ReadText: %s held the text %s as a number; it is kept as a text\n",
+               KeyName(section, name).c_str(), text.c_str());
         return text;
     }
     key.SetText(name, fallback);
@@ -709,7 +736,7 @@ int32_t SettingsBase::GetDataRateLimitFor(const std::string& path) const {
 bool SettingsBase::ValidSubkeyName(const std::string& name, const char* operation) const {
     if (!name.empty() && name.find_first_of("/\\") == std::string::npos)
         return true;
-    LogMessage("Settings::%s: bad name \"%s\"\n", operation, name.c_str());
+    Report("Settings::%s: bad name \"%s\"\n", operation, name.c_str());
     return false;
 }
 

@@ -207,6 +207,12 @@ public:
     virtual void LoadResourceTexts(const ResourceLibraries& libraries);
     virtual int HasCapability() const { return 1; }
 
+    // Writes to the log what the settings found while it was closed (a
+    // damaged store, values of the wrong type): the settings load before the
+    // log opens at start-up.
+    void LogPendingReports();
+    size_t PendingReportCount() const { return pendingReports_.size(); }
+
     // The application's settings: the first object made, until it goes.
     static SettingsBase* Current();
     void MakeCurrent();
@@ -433,6 +439,8 @@ private:
     std::string ApplyReadRule(const KeyInfo& info, const std::string& value) const;
     bool ValidSubkeyName(const std::string& name, const char* operation) const;
     void SetRemembered(Key key, const std::string& path);
+    // One line for the log, kept until it opens.
+    void Report(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
     std::string storeFolder_;
     std::unique_ptr<Registry> registry_;
@@ -442,6 +450,7 @@ private:
     const ResourceLibraries* libraries_ = nullptr;
     mutable std::vector<Cached> cache_;
     mutable std::atomic<bool> measuring_{false};
+    mutable std::vector<std::string> pendingReports_;
 };
 
 } // namespace orvik

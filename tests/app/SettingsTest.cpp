@@ -263,6 +263,28 @@ TEST_F(SettingsTest, ADamagedStoreKeepsWhatCanBeReadAndTheRestTakesDefaults) {
         << log;
 }
 
+TEST_F(SettingsTest, WhatIsFoundBeforeTheLogOpensIsLoggedWhenItDoes) {
+    CloseLog(); // at start-up the settings come before the log
+    ASSERT_TRUE(Places::EnsureFolder(folder));
+    ASSERT_TRUE(SafeFile::WriteAll(JoinPath(folder, Registry::kUserFileName),
+                                   "[Software/Torvane/Orvik/Capture]\n"
+                                   "\"Audio input\"=\"two\"\njunk\n"));
+    Settings settings(folder);
+    EXPECT_EQ(settings.PendingReportCount(), 1u); // the damaged store
+    EXPECT_EQ(settings.Number(Key::audioInput), 0);
+    EXPECT_EQ(settings.PendingReportCount(), 2u);
+    ASSERT_TRUE(OpenLog(test::Home(), 0));
+    settings.LogPendingReports();
+    EXPECT_EQ(settings.PendingReportCount(), 0u);
+    std::string log = Log();
+    EXPECT_NE(log.find("RegistryFile::Load: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Settings::ReadNumber: Capture\\Audio input held the text \"two\""),
+              std::string::npos)
+        << log;
+    settings.LogPendingReports();
+    EXPECT_EQ(Log(), log);
+}
+
 TEST_F(SettingsTest, CachedKeysFollowTheSettersAndReachTheStore) {
     {
         Settings settings(folder);
