@@ -2,7 +2,6 @@
 
 #include "platform/archive/Archive.h"
 
-#include <limits>
 
 namespace orvik {
 
@@ -29,9 +28,5 @@ bool Transition::IsEqual(const Asset* other) const {
     return t && Asset::IsEqual(other) && t->effect_ == effect_ &&
            t->effectNumber_ == effectNumber_;
 }
-
-bool Transition::IsAllowedOnTrack(int32_t) const { return true; }
-
-Time Transition::GetTapeLimit() const { return std::numeric_limits<Time>::max(); }
 
 } // namespace orvik
