@@ -1,0 +1,7 @@
+#include "imaging/wipes/HorizontalSnake.h"
+
+namespace orvik {
+
+ORVIK_IMPLEMENT_SERIAL(HorizontalSnake, HorizontalStreak, kVersionableSchema | 1)
+
+} // namespace orvik
