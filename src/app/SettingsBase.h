@@ -212,6 +212,7 @@ public:
     // log opens at start-up.
     void LogPendingReports();
     size_t PendingReportCount() const { return pendingReports_.size(); }
+    const std::vector<std::string>& PendingReports() const { return pendingReports_; }
 
     // The application's settings: the first object made, until it goes.
     static SettingsBase* Current();

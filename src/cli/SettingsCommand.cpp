@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 
-#include "app/DiagnosticsLog.h"
 #include "app/ResourceLibraries.h"
 #include "app/SettingsBase.h"
 #include "platform/fs/Places.h"
@@ -130,13 +129,9 @@ int RunSettings(const std::vector<std::string>& args) {
     if (args.size() > 2)
         return CliFail("settings takes at most a key and a value; see `orvik settings --help`");
 
-    // Problems with the store are shown as well as logged.
+    // No log is open here: what the settings find (a damaged store, a value
+    // of the wrong type) is shown on stderr instead.
     SettingsBase settings;
-    std::string problems;
-    settings.GetRegistry().SetReporter([&](const std::string& line) {
-        LogMessage("%s", line.c_str());
-        problems += "orvik: " + line;
-    });
     settings.Load();
     // The resource texts give the defaults that come from the libraries.
     ResourceLibraries libraries;
@@ -171,8 +166,8 @@ int RunSettings(const std::vector<std::string>& args) {
             status = CliFail("cannot write " + NameOf(*info));
         }
     }
-    if (!problems.empty())
-        fputs(problems.c_str(), stderr);
+    for (const std::string& line : settings.PendingReports())
+        fprintf(stderr, "orvik: %s", line.c_str());
     return status;
 }
 

@@ -34,7 +34,8 @@ public:
     std::string StorePath(RegistryTree tree) const;
 
     // Receives one line per problem with the store files (damage, failed
-    // saves). The settings send these to the diagnostics log.
+    // saves). The settings send these to the diagnostics log. Called on the
+    // thread that used the registry, after the tree's lock is released.
     void SetReporter(Reporter reporter);
 
     // Opens the key at `path`; with `create` the key and its parents are made
