@@ -1,0 +1,53 @@
+#pragma once
+
+#include "edit/Command.h"
+
+#include <string>
+
+namespace orvik {
+
+// The commands that replace or save the whole movie. Their checkpoint holds
+// the complete movie before the change, so undo brings it back whole.
+
+class NewMovieCommand : public Command {
+    ORVIK_DECLARE_SERIAL(NewMovieCommand)
+public:
+    uint32_t GetNameId() const override { return 50134; }
+    void Do(Archive& undoData) override;
+    void Undo(Archive& undoData) override;
+};
+
+class MovieOpenCommand : public Command {
+    ORVIK_DECLARE_SERIAL(MovieOpenCommand)
+public:
+    MovieOpenCommand() = default;
+    explicit MovieOpenCommand(const std::string& path) : path(path) {}
+    uint32_t GetNameId() const override { return 50135; }
+    void Serialize(Archive& ar) override;
+    void Do(Archive& undoData) override;
+    void Undo(Archive& undoData) override;
+
+    std::string path;
+    bool result = false; // not saved: the outcome of this run
+};
+
+class MovieSaveCommand : public Command {
+    ORVIK_DECLARE_SERIAL(MovieSaveCommand)
+public:
+    MovieSaveCommand() = default;
+    explicit MovieSaveCommand(const std::string& path) : path(path) {}
+    uint32_t GetNameId() const override { return 50136; }
+    void Serialize(Archive& ar) override;
+    void Do(Archive& undoData) override;
+
+    std::string path;
+    bool result = false;
+};
+
+// The document's File menu operations (what the desktop's hooks call).
+// Each runs its command and shows the failure message.
+bool OpenMovieFile(const std::string& path);
+bool SaveMovieFile(const std::string& path);
+void NewMovie();
+
+} // namespace orvik

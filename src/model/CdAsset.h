@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/Asset.h"
+
+#include <functional>
+
+namespace orvik {
+
+// A stretch of a track of an audio CD. For playback the stretch is recorded
+// into a sound file (the rendered file), which goes when the asset goes or
+// when its trim changes.
+class CdAsset : public Asset {
+    ORVIK_DECLARE_SERIAL(CdAsset)
+public:
+    CdAsset() = default;
+    CdAsset(const std::string& cdName, int32_t trackNumber, const std::string& trackText,
+            Time start, Time duration);
+    // A copy gets no rendered file of its own: it records its stretch anew.
+    CdAsset(const CdAsset& other);
+    ~CdAsset() override;
+
+    void Serialize(Archive& ar) override;
+    RefObject* Clone() const override { return new CdAsset(*this); }
+    bool IsEqual(const Asset* other) const override;
+    int GetKind() const override { return kindCd; }
+    int GetNaturalTrack() const override { return 4; }
+    bool HasAudio() const override { return true; }
+    std::string GetKindName(const Clip* clip) const override;
+    std::string GetText(const Clip* clip) const override;
+    bool CopyOnTrim() const override { return true; }
+    void AdjustToClip(Time trimStart, Time duration) override;
+    void SetRenderedFileName(const std::string& path) override { renderedFile_ = path; }
+    std::string GetRenderedFileName() const override { return renderedFile_; }
+    void Refresh() override;
+
+    const std::string& GetCdName() const { return cdName_; }
+    int32_t GetTrackNumber() const { return trackNumber_; }
+    const std::string& GetTrackText() const { return trackText_; }
+
+    // Asks for the CD until the drive holds it; false when the user gives up.
+    bool EnsureCdInserted();
+    // Tells which CD is in the drive (empty: none); installed by CD audio.
+    using InsertedCd = std::function<std::string()>;
+    static void SetInsertedCdProbe(InsertedCd probe);
+
+private:
+    void DeleteRenderedFile();
+
+    int32_t trackNumber_ = 0;
+    std::string trackText_;
+    std::string cdName_;
+    int32_t reserved_ = -1;
+    std::string renderedFile_;
+};
+
+} // namespace orvik
