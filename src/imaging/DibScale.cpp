@@ -268,11 +268,11 @@ void DibScale::Bilinear(Dib& d, const Dib& s) {
     auto across = [&](int row, int slot) {
         if (cached[slot] == row)
             return;
-        if (cached[1 - slot] == row) {
+        if (slot == 0 && cached[1] == row) {
+            // Moving down: the lower row of the last pair is the upper one now.
             std::swap(work_[0], work_[1]);
             std::swap(cached[0], cached[1]);
-            if (cached[slot] == row)
-                return;
+            return;
         }
         const uint8_t* r = sRows.Row(row);
         int32_t* out = work_[slot].data();
@@ -301,9 +301,11 @@ void DibScale::Bilinear(Dib& d, const Dib& s) {
                 t[k] = static_cast<uint8_t>((top[k] + 32768) >> 16);
             continue;
         }
-        across(row1, 1);
-        top = work_[0].data();
-        const int32_t* bottom = work_[1].data();
+        const int32_t* bottom = top;
+        if (row1 != row0) {
+            across(row1, 1);
+            bottom = work_[1].data();
+        }
         for (size_t k = 0; k < n; ++k)
             t[k] = static_cast<uint8_t>(
                 (top[k] + ((bottom[k] - top[k] + 32768) >> 16) * fy + 32768) >> 16);
