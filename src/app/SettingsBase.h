@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SettingsKeys.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -33,151 +35,11 @@ struct WindowRect {
 // Lives on the user-interface thread.
 class SettingsBase {
 public:
-    enum class Type : uint8_t { number, text };
-
-    enum class Key : int {
-        // "Install" (machine-wide)
-        mainPath,
-        videoStandard,
-        warn640x480,
-        warn256Colors,
-        warnDirectXCertified,
-        installedFrom,
-        language,
-        updateVersion,
-        // "Preferences" (per-user)
-        maximized,
-        windowPosition,
-        forceResolution,
-        largeThumbnails,
-        mode,
-        movieView,
-        capturedVideoFile,
-        graphicFile,
-        soundFile,
-        movieFile,
-        cdName,
-        autoTrimAmount,
-        displayAutoTrim,
-        volumeFadeDuration,
-        transitionDuration,
-        graphicDuration,
-        toolTips,
-        grabberSource,
-        grabberPath,
-        cdRecordLevel,
-        microphoneRecordLevel,
-        midiRecordLevel,
-        smartSoundFolder,
-        defaultTapeName,
-        captureVideoPanel,
-        captureAudioPanel,
-        // "Preferences" (machine-wide)
-        reset,
-        audioMixerLineIn,
-        audioMixerMic,
-        audioMixerCd,
-        audioMixerWave,
-        // "Make movie" (per-user)
-        conformer,
-        outputFile,
-        makeVideoCompressor,
-        enableVideo,
-        makeVideoWidth,
-        makeVideoHeight,
-        makeVideoRate,
-        makeVideoScale,
-        makeVideoQuality,
-        makeVideoDataRate,
-        makeVideoInterleave,
-        makeMovieLog,
-        makeFileInitialized,
-        sliderControl,
-        makeAudioCompressor,
-        enableAudio,
-        makeAudioRate,
-        makeAudioBits,
-        makeAudioChannels,
-        // "Capture" (per-user)
-        reduceFlicker,
-        audioInput,
-        voiceoverRate,
-        voiceoverBits,
-        voiceoverChannels,
-        captureVideoQuality,
-        videoSource,
-        videoBrightness,
-        videoContrast,
-        videoSharpness,
-        videoHue,
-        videoSaturation,
-        audioEnabled,
-        captureVideoCompressor,
-        captureVideoEnable,
-        captureVideoWidth,
-        captureVideoHeight,
-        captureVideoRate,
-        captureVideoScale,
-        captureVideoDataRate,
-        captureVideoInterleave,
-        captureAudioEnable,
-        captureAudioCompressor,
-        captureAudioRate,
-        captureAudioBits,
-        captureAudioChannels,
-        sceneDetect,
-        subdivideSeconds,
-        // "Caderna Mixer" (machine-wide)
-        mixerVideoFormat,
-        mixerVideoWidth,
-        mixerVideoHeight,
-        graphicLoad,
-        alphaLoad,
-        effectLoad,
-        // "Make tape" (machine-wide)
-        makeTapeConstraints,
-        makeTapeMasterVolume,
-        // "Make Video" (per-user)
-        makeVideoAudioEnabled,
-        makeVideoMasterVolume,
-        count
-    };
-
-    // How a key's default is made.
-    enum class DefaultRule : uint8_t {
-        fixed,        // `number` or `text`
-        byStandard,   // `number` for NTSC, `palNumber` for the 25-frame standards
-        seconds,      // `number` seconds in frames of the video standard
-        mainPath,     // the main path + `text`
-        resourceText, // the resource text `number`
-        none,         // written only: no default, never written by a read
-    };
-
-    // How a stored value reads.
-    enum class ReadRule : uint8_t {
-        asStored,
-        standard,    // 1 and 2 stay, anything else is 0
-        mode,        // 0 and 2 stay, anything else is 1
-        movieView,   // 2 and 3 stay, anything else is 1
-        flag,        // 1 stays, anything else is 0
-        positive,    // 0 or less reads as the default
-        positiveOne, // 0 or less reads as 1
-        nonEmpty,    // an empty text reads as the default
-    };
-
-    struct KeyInfo {
-        Key key;
-        const char* section;
-        const char* name;
-        bool machineWide;
-        Type type;
-        bool cached;
-        DefaultRule rule;
-        int32_t number;
-        int32_t palNumber;
-        const char* text;
-        ReadRule read;
-    };
+    using Type = SettingsKeys::Type;
+    using Key = SettingsKeys::Key;
+    using DefaultRule = SettingsKeys::DefaultRule;
+    using ReadRule = SettingsKeys::ReadRule;
+    using KeyInfo = SettingsKeys::KeyInfo;
 
     static constexpr const char* kRootPrefix = "Software\\";
     static constexpr const char* kDiskSpeedReadKey = "Software\\Torvane\\Dravex\\ReadSpeed";
@@ -219,10 +81,12 @@ public:
     void MakeCurrent();
 
     // --- The key table ---------------------------------------------------
-    static const KeyInfo& Info(Key key);
-    static const std::vector<KeyInfo>& AllKeys();
+    static const KeyInfo& Info(Key key) { return SettingsKeys::Info(key); }
+    static const std::vector<KeyInfo>& AllKeys() { return SettingsKeys::All(); }
     // The key of `section` and `name` (ASCII case-blind), or null.
-    static const KeyInfo* FindKey(const std::string& section, const std::string& name);
+    static const KeyInfo* FindKey(const std::string& section, const std::string& name) {
+        return SettingsKeys::Find(section, name);
+    }
 
     int32_t DefaultNumber(Key key) const;
     std::string DefaultText(Key key) const;
