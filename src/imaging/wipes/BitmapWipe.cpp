@@ -6,6 +6,8 @@
 #include "platform/archive/Archive.h"
 #include "platform/fs/Places.h"
 
+#include <filesystem>
+
 namespace orvik {
 
 ORVIK_IMPLEMENT_SERIAL(BitmapWipe, Wipe, kVersionableSchema | 1)
@@ -15,9 +17,12 @@ namespace {
 std::mutex folderLock;
 std::string wipeFolder;
 
-// Reads a picture file, quietly when there is none.
+// Reads a picture file, quietly when there is none. Only plain files: a
+// project may name a device or a pipe.
 bool LoadPicture(Dib& picture, const std::string& path) {
-    return !path.empty() && FileExists(path) && picture.LoadFromFile(path);
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec) &&
+           picture.LoadFromFile(path);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "platform/gdi/VectorDrawing.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace orvik {
 
@@ -16,6 +17,7 @@ ORVIK_IMPLEMENT_SERIAL(PatternWipe, Wipe, kVersionableSchema | 1)
 namespace {
 
 constexpr double kMaxScale = 20;
+constexpr uintmax_t kMaxDrawingBytes = 1 << 20;
 
 // The drawing centred in the frame at a scale of the frame's width.
 Rect ScaledRect(int width, int height, double scale, double aspect) {
@@ -87,8 +89,12 @@ bool PatternWipe::LoadDrawing(VectorDrawing& drawing) const {
         }
         return true;
     }
+    // A drawing is a small text file; a project may name any path at all.
     std::string text;
-    if (path_.empty() || !File::ReadAll(path_, text, &error)) {
+    std::error_code ec;
+    if (path_.empty() || !std::filesystem::is_regular_file(path_, ec) ||
+        std::filesystem::file_size(path_, ec) > kMaxDrawingBytes || ec ||
+        !File::ReadAll(path_, text, &error)) {
         LogMessage("PatternWipe: can't read drawing %s\n", path_.c_str());
         return false;
     }
