@@ -237,7 +237,7 @@ public:
     std::string GetMakeMovieLog() const { return Text(Key::makeMovieLog); }
     int32_t GetMakeFileInitialized() const { return Number(Key::makeFileInitialized); }
     void SetMakeFileInitialized(int32_t v) { SetNumber(Key::makeFileInitialized, v); }
-    // The make-movie quality preset (Part of the file output page).
+    // The make-movie quality preset, the slider of the file output page.
     int32_t GetSliderControl() const { return Number(Key::sliderControl); }
     void SetSliderControl(int32_t v) { SetNumber(Key::sliderControl, v); }
 
