@@ -455,3 +455,26 @@ TEST(DibSection, TakeOverAndSerialize) {
 
 } // namespace
 } // namespace orvik
+
+namespace orvik {
+namespace {
+
+TEST(DrawContext, LongLinesAreCutToTheTarget) {
+    RefPtr<DibSection> s = GreySection(8, 6);
+    {
+        DibSectionDC dc(*s);
+        dc.SetPen(kWhite);
+        dc.MoveTo(-1000000, 3);
+        dc.LineTo(1000000, 3);
+        dc.MoveTo(2, -900000);
+        dc.LineTo(2, 900000);
+    }
+    std::vector<std::string> p = Picture(*s);
+    EXPECT_EQ(p[3], "########");
+    for (int y = 0; y < 6; ++y)
+        EXPECT_EQ(p[y][2], '#');
+    EXPECT_EQ(p[0], "..#.....");
+}
+
+} // namespace
+} // namespace orvik

@@ -195,14 +195,46 @@ void DrawContext::FillRect(const Rect& rect, ColorRef color) {
 }
 
 void DrawContext::Segment(int x0, int y0, int x1, int y1, const Ink& ink, int width, bool last) {
-    // Bresenham; long lines far outside the target are cut to the clip box
-    // plus the pen's reach before stepping.
+    Rect box = GetClipBox();
+    int reach = width + 2;
+    // A line much longer than the clip box is first cut to the box and a
+    // margin (the ends then lie outside what is drawn, so only where the
+    // line crosses the margin can a pixel move), so that lines played at
+    // large scales cost no more than the pixels they can touch.
+    int64_t span = std::max<int64_t>(box.Width(), box.Height()) + 2 * reach;
+    if (std::abs(static_cast<int64_t>(x1) - x0) + std::abs(static_cast<int64_t>(y1) - y0) >
+        4 * span) {
+        double l = box.left - reach, t = box.top - reach, r = box.right + reach,
+               b = box.bottom + reach;
+        double t0 = 0, t1 = 1, dxf = static_cast<double>(x1) - x0, dyf = static_cast<double>(y1) - y0;
+        auto cut = [&](double p, double q) {
+            if (p == 0)
+                return q >= 0;
+            double u = q / p;
+            if (p < 0) {
+                if (u > t1)
+                    return false;
+                t0 = std::max(t0, u);
+            } else {
+                if (u < t0)
+                    return false;
+                t1 = std::min(t1, u);
+            }
+            return true;
+        };
+        if (!cut(-dxf, x0 - l) || !cut(dxf, r - x0) || !cut(-dyf, y0 - t) || !cut(dyf, b - y0))
+            return;
+        int nx0 = static_cast<int>(std::lround(x0 + t0 * dxf));
+        int ny0 = static_cast<int>(std::lround(y0 + t0 * dyf));
+        int nx1 = static_cast<int>(std::lround(x0 + t1 * dxf));
+        int ny1 = static_cast<int>(std::lround(y0 + t1 * dyf));
+        last = last || t1 < 1;
+        x0 = nx0, y0 = ny0, x1 = nx1, y1 = ny1;
+    }
     int64_t dx = std::abs(static_cast<int64_t>(x1) - x0), dy = -std::abs(static_cast<int64_t>(y1) - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int64_t err = dx + dy;
     int64_t x = x0, y = y0;
-    Rect box = GetClipBox();
-    int reach = width;
     for (;;) {
         bool end = x == x1 && y == y1;
         if (end && !last)
