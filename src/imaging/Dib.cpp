@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -402,7 +403,9 @@ void Dib::MoveFrom(Dib& other) {
 // Resources
 
 int Dib::LoadResource(uint32_t id, bool mapToPalette) {
-    return LoadResource("#" + std::to_string(id), mapToPalette);
+    char name[16];
+    std::snprintf(name, sizeof name, "#%u", id);
+    return LoadResource(std::string(name), mapToPalette);
 }
 
 int Dib::LoadResource(const std::string& name, bool mapToPalette) {
