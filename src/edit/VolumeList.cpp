@@ -351,21 +351,27 @@ void VolumeList::BuildFromClipList(ClipList& list, int track) {
     duration_ = 0;
     bool added = false;
     ClipIterator it(list, track);
+    std::vector<VolumeSetting>& p = *points_;
     for (Clip* clip = it.First(); clip; clip = it.Next()) {
-        duration_ = clip->GetEnd();
+        duration_ = std::max(duration_, clip->GetEnd());
         const VolumeList* own = clip->GetVolumeList();
         if (!own || own->GetCount() == 0)
             continue;
         for (VolumeSetting s : *own->points_) {
             s.time += clip->GetStart();
             if (!added && s.time != 0)
-                points_->push_back(VolumeSetting(VolumeSetting::kDefaultLevel, 0));
-            points_->push_back(s);
+                p.push_back(VolumeSetting(VolumeSetting::kDefaultLevel, 0));
+            // Clips overlap under a transition: a point of the later clip
+            // may lie before the earlier clip's last ones. It goes in by its
+            // time (after equal times), so the track envelope stays sorted.
+            auto at = std::upper_bound(p.begin(), p.end(), s.time,
+                                       [](Time v, const VolumeSetting& q) { return v < q.time; });
+            p.insert(at, s);
             added = true;
         }
     }
     if (!added)
-        points_->push_back(VolumeSetting(VolumeSetting::kDefaultLevel, 0));
+        p.push_back(VolumeSetting(VolumeSetting::kDefaultLevel, 0));
 }
 
 void VolumeList::DistributeToClips(ClipList& list, int track) const {

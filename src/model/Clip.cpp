@@ -1,10 +1,14 @@
 #include "model/Clip.h"
 
+#include "app/SettingsBase.h"
 #include "edit/VolumeList.h"
+#include "imaging/Dib.h"
+#include "media/MediaFile.h"
 #include "model/Asset.h"
 #include "model/Timecode.h"
 #include "model/Transition.h"
 #include "platform/archive/Archive.h"
+#include "platform/gdi/Rect.h"
 
 namespace orvik {
 
@@ -28,7 +32,8 @@ Clip::Clip(const Clip& other)
       flags_(other.flags_), track_(other.track_), comment_(other.comment_),
       sequence_(other.sequence_), originalSequence_(other.originalSequence_),
       mediaStart_(other.mediaStart_), mediaDuration_(other.mediaDuration_),
-      mediaOffset_(other.mediaOffset_), heldFrameFile_(other.heldFrameFile_),
+      mediaOffset_(other.mediaOffset_), heldFrame_(other.heldFrame_),
+      heldFrameFile_(other.heldFrameFile_),
       heldFrameTime_(other.heldFrameTime_) {
     if (other.volumeList_)
         volumeList_ = static_cast<VolumeList*>(other.volumeList_->Clone());
@@ -59,11 +64,70 @@ void Clip::SetTrimStart(Time t) {
         return; // a still picture or an effect has no source position to move
     trimStart_ = t;
     piconOffset_ = 0;
+    ReleasePicon();
 }
 
 void Clip::SetPiconOffset(Time t) {
-    if (t != piconOffset_)
-        piconOffset_ = t;
+    if (t == piconOffset_)
+        return;
+    piconOffset_ = t;
+    ReleasePicon();
+}
+
+void Clip::ReleasePicon() { picon_ = nullptr; }
+
+Dib* Clip::GetPicon(const Rect* rect) {
+    bool usable = picon_ && !picon_->IsEmpty() && picon_->Bits() &&
+                  (!rect || picon_->Width() >= rect->Width());
+    if (usable || !rect)
+        return usable ? picon_.get() : nullptr;
+    RefPtr<Dib> picture = new Dib;
+    if (!picture->Create(rect->Width(), rect->Height(), 24))
+        return nullptr;
+    if (!asset_ || !asset_->CreatePicon(picture.get(), this, piconOffset_))
+        picture->Set(0);
+    picon_ = picture;
+    return picon_.get();
+}
+
+bool Clip::IsTapeConstrained() const {
+    if (!IsTransition() || IsFade() || IsPinned())
+        return false;
+    const SettingsBase* settings = SettingsBase::Current();
+    if (!settings || settings->GetMakeTapeConstraints() == 0)
+        return false;
+    const Clip* before = GetPrevOnTrack();
+    const Clip* after = GetNextOnTrack();
+    return before && after && before->GetKind() == Asset::kindScene &&
+           after->GetKind() == Asset::kindScene;
+}
+
+Dib* Clip::GetHeldFrame(int width, int height) {
+    const Clip* before = GetPrevOnTrack();
+    if (!IsTapeConstrained() || !before || before->GetKind() != Asset::kindScene) {
+        heldFrame_ = nullptr;
+        heldFrameFile_.clear();
+        heldFrameTime_ = 0;
+        return nullptr;
+    }
+    // The last frame the scene plays before the transition.
+    std::string file = before->GetFileName();
+    Time time = before->GetTrimEnd() - Timecode::FromSample(1);
+    if (heldFrame_ && heldFrame_->Width() == width && heldFrame_->AbsHeight() == height &&
+        heldFrameFile_ == file && heldFrameTime_ == time)
+        return heldFrame_.get();
+    heldFrame_ = nullptr;
+    heldFrameFile_ = file;
+    heldFrameTime_ = time;
+    MediaFile* video = before->GetAsset()->GetVideoFile();
+    if (!video)
+        return nullptr;
+    BitmapInfoHeader wanted;
+    wanted.width = width;
+    wanted.height = height;
+    wanted.bitCount = 24;
+    heldFrame_ = video->GetFrame(Timecode::ToSample(time), &wanted);
+    return heldFrame_.get();
 }
 
 void Clip::SetVolumeList(VolumeList* list) { volumeList_ = list; }
@@ -81,6 +145,7 @@ bool Clip::IsFade() const {
 void Clip::SetFileName(const std::string& path) {
     if (asset_)
         asset_->SetFileName(path);
+    ReleasePicon();
 }
 
 std::string Clip::GetFileName() const { return asset_ ? asset_->GetFileName() : std::string(); }
@@ -178,10 +243,16 @@ void Clip::ComputeMediaTimes(int32_t startNudge, int32_t durationNudge) {
     mediaDuration_ = Timecode::ToMediaTime(duration_, durationNudge);
     bool rendered = asset_ && !asset_->GetRenderedFileName().empty();
     mediaOffset_ = rendered ? 0 : Timecode::ToMediaTime(trimStart_);
-    // TODO(media readers): add the media file's own offset, its first sample
-    // index divided by its sample rate, once the asset's GetVideoFile() and
-    // GetAudioFile() hand out media files. Until then every file counts as
-    // starting at its first sample (offset 0).
+    // A file whose stream does not begin at sample 0 starts that much later.
+    MediaFile* media = asset_ ? asset_->GetVideoFile() : nullptr;
+    if (!media && asset_)
+        media = asset_->GetAudioFile();
+    if (media) {
+        double rate = media->GetRate();
+        if (rate > 0)
+            mediaOffset_ += static_cast<int64_t>(static_cast<double>(media->GetFirstSample()) *
+                                                 Timecode::kUnitsPerSecond / rate);
+    }
 }
 
 void Clip::Serialize(Archive& ar) {
@@ -255,9 +326,9 @@ void Clip::Serialize(Archive& ar) {
     }
     comment_ = (flags & hasComment) ? ar.ReadText() : std::string();
     if (flags & hasPicon) {
-        // No writer of this system stores thumbnails; their inline picture
-        // bytes cannot be skipped without reading them as a picture.
-        throw ArchiveException(ArchiveException::generic, "a clip with a stored thumbnail");
+        RefPtr<Dib> picture = new Dib;
+        picture->Serialize(ar);
+        picon_ = picture;
     }
     extra_ = (flags & hasExtra) ? ar.ReadInt32() : 0;
     flags_ = flags & ~hasPicon;

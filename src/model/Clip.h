@@ -10,7 +10,9 @@
 namespace orvik {
 
 class Asset;
+class Dib;
 class VolumeList;
+struct Rect;
 
 // One use of an asset at a place in the movie: where it starts on its track,
 // how long it plays and from which point of its source. The same class
@@ -168,6 +170,21 @@ public:
     int64_t GetMediaOffset() const { return mediaOffset_; }
     int64_t GetMediaEnd() const { return mediaStart_ + mediaDuration_; }
 
+    // The thumbnail, drawn by the asset at the thumbnail offset: rebuilt when
+    // missing, without pixels, or narrower than `rect` (24 bits, the size of
+    // `rect`). Without `rect` only an existing thumbnail is returned.
+    Dib* GetPicon(const Rect* rect = nullptr);
+    Dib* GetCachedPicon() const { return picon_.get(); }
+    void ReleasePicon();
+
+    // Transitions: the still frame a tape-constrained transition shows of
+    // the scene before it (its last frame played), `width` x `height`,
+    // 24 bits; null for any other transition (the cache is emptied).
+    Dib* GetHeldFrame(int width, int height);
+    // Whether this transition plays over a held frame on tape: not a fade,
+    // not pinned, between two scenes, with the make-tape constraints on
+    // (the neighbour links must be current).
+    bool IsTapeConstrained() const;
     const std::string& GetHeldFrameFile() const { return heldFrameFile_; }
     Time GetHeldFrameTime() const { return heldFrameTime_; }
 
@@ -195,6 +212,8 @@ private:
     int64_t mediaStart_ = 0;
     int64_t mediaDuration_ = 0;
     int64_t mediaOffset_ = 0;
+    RefPtr<Dib> picon_;
+    RefPtr<Dib> heldFrame_;
     std::string heldFrameFile_;
     Time heldFrameTime_ = 0;
     RefPtr<RefObject> audioSegmentA_;

@@ -35,6 +35,7 @@ ClipIterator::ClipIterator(RefList<Clip>& clips, int32_t track)
     : CListIterator(clips), track_(track) {}
 
 Clip* ClipIterator::First() {
+    inserted_ = 0;
     Clip* c = CListIterator::First();
     while (c && !Matches(c))
         c = CListIterator::Next();
@@ -49,6 +50,7 @@ Clip* ClipIterator::Next() {
 }
 
 Clip* ClipIterator::Last() {
+    inserted_ = 0;
     Clip* c = CListIterator::Last();
     while (c && !Matches(c))
         c = CListIterator::Prev();
@@ -130,24 +132,30 @@ RefPtr<Clip> ClipIterator::RemoveCurrent() {
 int ClipIterator::InsertBeforeCurrent(Clip* clip) {
     Clip* before = nullptr;
     Clip* after = nullptr;
-    int step = index_;
-    if (current_ == list_->end()) {
-        if (index_ < 0 && !list_->empty()) {
-            // Before the first clip: it goes in front.
-            after = list_->front().get();
-            list_->push_front(clip);
-            step = 0;
-        } else {
+    int step = Step();
+    if (current_ == list_->end() && index_ < 0 && !list_->empty()) {
+        // Before the first clip: it goes in front.
+        after = list_->front().get();
+        list_->push_front(clip);
+        step = 0;
+    } else {
+        if (current_ == list_->end()) {
             before = list_->empty() ? nullptr : list_->back().get();
             list_->push_back(clip);
-            if (index_ < 0)
-                index_ = 0; // the list was empty: the walk is past its end now
-            step = index_;
+            if (index_ < 0) {
+                // The list was empty: the walk is past its end now.
+                index_ = 0;
+                step = 0;
+            }
+        } else {
+            after = current_->get();
+            before = after->GetPrev();
+            list_->insert(current_, clip);
         }
-    } else {
-        after = current_->get();
-        before = after->GetPrev();
-        list_->insert(current_, clip);
+        // The current clip (or the end) moved one place on; the walk has
+        // not taken a step.
+        ++index_;
+        --inserted_;
     }
     clip->SetLinks(before, after);
     if (before)

@@ -12,12 +12,13 @@ class ClipList;
 
 // Walks a clip list, optionally only the clips of one track (−1: all).
 //
-// Index() counts the steps of the walk: it goes up by one for every clip
-// passed (of any track), down by one when the current clip is removed (the
-// iterator steps back onto the clip before), and stays when a clip is
+// Step() counts the steps of a walk from First: it goes up by one for every
+// clip passed (of any track), down by one when the current clip is removed
+// (the iterator steps back onto the clip before), and stays when a clip is
 // inserted before the current one. The restore records of an edit hold these
 // counts, and replaying the records with an iterator that counts the same way
-// finds each record's clip again.
+// finds each record's clip again. (Index() stays the current clip's true
+// position in the list.)
 class ClipIterator : public CListIterator<RefList<Clip>, Clip> {
 public:
     explicit ClipIterator(ClipList& list, int32_t track = -1);
@@ -28,6 +29,7 @@ public:
     Clip* Last() override;
     Clip* Prev() override;
 
+    int Step() const { return index_ + inserted_; }
     int32_t GetTrack() const { return track_; }
     void SetTrack(int32_t track) { track_ = track; }
     bool IsPastEnd() const { return current_ == list_->end() && index_ >= 0; }
@@ -52,6 +54,8 @@ private:
     bool Matches(const Clip* clip) const { return clip && (track_ < 0 || clip->GetTrack() == track_); }
 
     int32_t track_;
+    // Minus the clips inserted before the walk's position since First.
+    int inserted_ = 0;
 };
 
 // The filters shared by the list's searches. Kind: 0 any, 7 any but

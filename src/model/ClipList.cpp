@@ -1,5 +1,7 @@
 #include "model/ClipList.h"
 
+#include <cstdio>
+
 #include "app/DiagnosticsLog.h"
 #include "model/Asset.h"
 #include "model/ClipIterator.h"
@@ -332,21 +334,36 @@ bool ClipList::HasSceneOrGraphic() const {
 }
 
 void ClipList::Dump() const {
-    LogMessage("SEQ   Movie Start   Duration   Trim Start  Clip Start   Duration  Type\n");
+    // One log call per line, as the table has always been written.
+    std::string text = DumpText();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        LogMessage("%s", text.substr(start, end - start + 1).c_str());
+        start = end + 1;
+    }
+}
+
+std::string ClipList::DumpText() const {
+    std::string out = "SEQ   Movie Start   Duration   Trim Start  Clip Start   Duration  Type\n";
     int32_t track = 0;
     int n = 0;
+    char line[512];
     for (const RefPtr<Clip>& c : clips_) {
         if (c->GetTrack() != track) {
             track = c->GetTrack();
-            LogMessage("Track: %d\n", track);
+            snprintf(line, sizeof line, "Track: %d\n", track);
+            out += line;
         }
         const Asset* a = c->GetAsset();
-        LogMessage("%3d%c%c%10d%c %10d  %10d  %10d  %10d    %s\n", ++n,
-                   c->IsSelected() ? '*' : ' ', c->IsMarked() ? '*' : ' ', c->GetStart(),
-                   c->IsPinned() ? '@' : ' ', c->GetDuration(), c->GetTrimStart(),
-                   c->GetAssetStart(), c->GetAssetDuration(),
-                   a ? a->GetRuntimeClass()->className : "");
+        snprintf(line, sizeof line, "%3d%c%c%10d%c %10d  %10d  %10d  %10d    %s\n", ++n,
+                 c->IsSelected() ? '*' : ' ', c->IsMarked() ? '*' : ' ', c->GetStart(),
+                 c->IsPinned() ? '@' : ' ', c->GetDuration(), c->GetTrimStart(),
+                 c->GetAssetStart(), c->GetAssetDuration(),
+                 a ? a->GetRuntimeClass()->className : "");
+        out += line;
     }
+    return out;
 }
 
 uint32_t ClipList::MovieClipListFormat() {
@@ -457,7 +474,7 @@ void ClipList::AppendRecord(ClipList* records, Clip* record) {
 }
 
 void ClipList::RemoveClip(ClipIterator& position, ClipList* records) {
-    int step = position.Index();
+    int step = position.Step();
     RefPtr<Clip> removed = position.RemoveCurrent();
     if (!removed)
         return;
@@ -510,7 +527,7 @@ void ClipList::UpdateClip(ClipIterator& position, Clip* clip, ClipList* records,
             Clip* record = new Clip;
             record->RecordChangeOf(*clip, startChanged, durationChanged, trimChanged,
                                    newAsset != nullptr);
-            record->SetSequence(position.Index());
+            record->SetSequence(position.Step());
             AppendRecord(records, record);
         }
     }
@@ -536,7 +553,7 @@ void ClipList::RestoreClips(const ClipList& records) {
     Relink();
     ClipIterator it(*this);
     for (const RefPtr<Clip>& record : records.clips_) {
-        while (it.Index() < record->GetSequence() && !it.IsPastEnd())
+        while (it.Step() < record->GetSequence() && !it.IsPastEnd())
             it.Next();
         if (record->IsInsertedRecord()) {
             if (it.Current())

@@ -103,6 +103,8 @@ public:
 
     // The table of the list, to the diagnostics log.
     void Dump() const;
+    // The same table as text.
+    std::string DumpText() const;
 
     // Clipboard: plain text (format 1) or the archived list.
     bool CopyToDataSource(Clipboard::DataSource& dataSource, uint32_t format) const;

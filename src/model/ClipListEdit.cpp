@@ -298,8 +298,10 @@ void ClipList::OverlapTrim(Time time, Time amount, int32_t track, ClipList* edit
         return;
     }
     if (amount < 0) {
-        // X begins earlier: the clips before it on its track give way.
-        Time newStart = x->GetStart() + amount;
+        // X begins earlier: the clips before it on its track give way. No
+        // clip begins before the movie does.
+        Time newStart = std::max<Time>(x->GetStart() + amount, 0);
+        amount = newStart - x->GetStart();
         ClipIterator walk(*this, track);
         for (Clip* c = walk.First(); c && c != x; c = walk.Next())
             if (c->GetEnd() >= newStart)

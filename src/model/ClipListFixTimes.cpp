@@ -2,6 +2,7 @@
 #include "model/ClipList.h"
 
 #include "app/DiagnosticsLog.h"
+#include "app/SettingsBase.h"
 #include "model/Asset.h"
 #include "model/ClipIterator.h"
 #include "model/Transition.h"
@@ -20,10 +21,19 @@ struct TapeOptions {
     Time cutMargin = 0;           // how far those trims move
 };
 
-// TODO(settings): read "Make tape constraints", "Display auto-trim" and
-// "Auto-trim amount" from the settings object once it is in the tree; until
-// then the movie is laid out without tape constraints.
-TapeOptions ReadTapeOptions() { return TapeOptions(); }
+// "Make tape constraints" turns the constraints on; "Display auto-trim" is the
+// option to adjust the trims between continuing scenes and "Auto-trim amount"
+// the margin they move by. Without settings (tools, some tests) the movie is
+// laid out without constraints.
+TapeOptions ReadTapeOptions() {
+    TapeOptions options;
+    if (const SettingsBase* settings = SettingsBase::Current()) {
+        options.constraints = settings->GetMakeTapeConstraints() != 0;
+        options.constrainedTrim = settings->GetDisplayAutoTrim() != 0;
+        options.cutMargin = settings->GetAutoTrimAmount();
+    }
+    return options;
+}
 
 // The shifts that the video track's clips moved by, as (position, shift):
 // a pinned clip of any track moves by the sum of the shifts at or before its
