@@ -202,4 +202,11 @@ void Asset::SetRenderedFileName(const std::string&) {
 
 std::string Asset::GetText(const Clip*) const { return std::string(); }
 
+void Asset::ListFields(FieldList& out) const {
+    out.Add("fileName", fileName_);
+    out.Add("start", int64_t{start_});
+    out.Add("duration", int64_t{duration_});
+    out.Add("workingFile", int64_t{isWorkingFile_ ? 1 : 0});
+}
+
 } // namespace orvik

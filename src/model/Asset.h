@@ -4,6 +4,8 @@
 #include "model/RefPtr.h"
 #include "model/Time.h"
 
+#include "model/FieldList.h"
+
 #include <string>
 
 namespace orvik {
@@ -79,6 +81,8 @@ public:
     virtual void SetRenderedFileName(const std::string& path);
     virtual std::string GetRenderedFileName() const { return std::string(); }
     virtual std::string GetText(const Clip* clip) const;
+    // The fields this asset saves, its kind's own after the base's.
+    virtual void ListFields(FieldList& out) const;
 
     Time GetStart() const { return start_; }
     Time GetDuration() const { return duration_; }

@@ -81,4 +81,11 @@ bool CdAsset::EnsureCdInserted() {
     }
 }
 
+void CdAsset::ListFields(FieldList& out) const {
+    Asset::ListFields(out);
+    out.Add("cdName", cdName_);
+    out.Add("trackNumber", int64_t{trackNumber_});
+    out.Add("trackText", trackText_);
+}
+
 } // namespace orvik

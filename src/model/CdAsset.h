@@ -20,6 +20,7 @@ public:
     ~CdAsset() override;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override { return new CdAsset(*this); }
     bool IsEqual(const Asset* other) const override;
     int GetKind() const override { return kindCd; }

@@ -142,4 +142,9 @@ Time CompoundAsset::GetRenderProgress() {
     return !name.empty() && FileExists(name) ? duration_ : 0;
 }
 
+void CompoundAsset::ListFields(FieldList& out) const {
+    Scene::ListFields(out);
+    out.Add("clips", int64_t{clips_ ? clips_->GetCount() : 0});
+}
+
 } // namespace orvik

@@ -39,6 +39,7 @@ public:
     ~CompoundAsset() override;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
     bool IsEqual(const Asset* other) const override;
     std::string GetKindName(const Clip*) const override { return "CompoundAsset"; }

@@ -19,4 +19,9 @@ void GraphicAsset::Serialize(Archive& ar) {
         resourceId_ = ar.ReadInt32();
 }
 
+void GraphicAsset::ListFields(FieldList& out) const {
+    Asset::ListFields(out);
+    out.Add("resourceId", int64_t{GetResourceId()});
+}
+
 } // namespace orvik

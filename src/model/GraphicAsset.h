@@ -16,6 +16,7 @@ public:
     GraphicAsset(const GraphicAsset& other) = default;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
 
     int GetKind() const override { return kindGraphic; }

@@ -19,6 +19,7 @@
 #include "platform/gui/UserInterface.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace orvik {
 
@@ -27,6 +28,21 @@ ORVIK_IMPLEMENT_SERIAL(Movie, RefObject, kVersionableSchema | 1)
 namespace {
 
 Movie* current = nullptr;
+
+// A path without a folder goes into the movie folder; a relative one is
+// taken from the current folder.
+std::string CompletePath(const std::string& path) {
+    std::string full = NormalizeSeparators(path);
+    if (FolderOf(full).empty())
+        return JoinPath(Movie::MovieFolder(), full);
+    if (full[0] != '/') {
+        std::error_code ec;
+        std::string abs = std::filesystem::absolute(full, ec).lexically_normal().string();
+        if (!ec)
+            return abs;
+    }
+    return full;
+}
 MovieView noView;
 
 // Shows the wait cursor for as long as it lives.
@@ -98,9 +114,7 @@ void Movie::SetPath(const std::string& path, bool) {
         pathName_.clear();
         title_ = DefaultTitle();
     } else {
-        std::string full = NormalizeSeparators(path);
-        if (FolderOf(full).empty())
-            full = JoinPath(MovieFolder(), full);
+        std::string full = CompletePath(path);
         pathName_ = full;
         title_ = FileNameOf(full);
         if (SettingsBase* s = SettingsBase::Current())
@@ -167,12 +181,10 @@ void Movie::ReadBody(Archive& ar, ClipList& into, std::string& path, double& sta
 bool Movie::SaveToFile(const std::string& path) {
     WaitCursor wait;
     lastError_.clear();
-    std::string full = NormalizeSeparators(path);
-    if (FolderOf(full).empty()) {
-        // The movie folder is ours to make on a fresh machine.
+    // The movie folder is ours to make on a fresh machine.
+    if (FolderOf(NormalizeSeparators(path)).empty())
         Places::EnsureFolder(MovieFolder());
-        full = JoinPath(MovieFolder(), full);
-    }
+    std::string full = CompletePath(path);
     SafeFile file;
     std::string error;
     if (!file.Open(full, &error)) {

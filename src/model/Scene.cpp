@@ -58,4 +58,9 @@ std::string Scene::GetLabel(const Clip* clip) const {
     return FileTitleWithoutExtension(GetFileName()) + " [" + Timecode::FormatShort(source) + "]";
 }
 
+void Scene::ListFields(FieldList& out) const {
+    Asset::ListFields(out);
+    out.Add("sourceTape", sourceTape_ ? sourceTape_->GetFileName() : std::string());
+}
+
 } // namespace orvik

@@ -18,6 +18,7 @@ public:
     Scene(const Scene& other) = default;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
 
     std::string GetFileName() const override;

@@ -86,4 +86,10 @@ void SonicAsset::DeleteRenderedFile() {
         LogMessage("SonicAsset: can't delete '%s'\n", path.c_str());
 }
 
+void SonicAsset::ListFields(FieldList& out) const {
+    Asset::ListFields(out);
+    for (int n = 1; n <= kRequestCount; ++n)
+        out.Add("request" + std::to_string(n), GetRequest(n));
+}
+
 } // namespace orvik

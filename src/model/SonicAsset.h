@@ -25,6 +25,7 @@ public:
     ~SonicAsset() override;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
 
     int GetKind() const override { return kindMusic; }

@@ -29,4 +29,10 @@ bool Transition::IsEqual(const Asset* other) const {
            t->effectNumber_ == effectNumber_;
 }
 
+void Transition::ListFields(FieldList& out) const {
+    Asset::ListFields(out);
+    out.Add("effect", int64_t{effect_});
+    out.Add("effectNumber", int64_t{effectNumber_});
+}
+
 } // namespace orvik

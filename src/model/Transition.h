@@ -23,6 +23,7 @@ public:
     Transition(const Transition& other) = default;
 
     void Serialize(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
 
     bool IsEqual(const Asset* other) const override;
