@@ -1,5 +1,6 @@
 #include "model/ClipList.h"
 
+#include "app/Settings.h"
 #include "model/ClipIterator.h"
 #include "model/ClipTestSupport.h"
 #include "platform/archive/Archive.h"
@@ -318,6 +319,103 @@ TEST(ClipList, SerializeRoundTripAndRefusal) {
     Archive r(in2, Archive::load);
     RefPtr<ClipList> bad = new ClipList;
     EXPECT_THROW(bad->Serialize(r), ArchiveException);
+}
+
+// Tape output constraints: with "Make tape constraints" on, FixTimes lays the
+// movie out for the board's player.
+class TapeConstraints : public testing::Test {
+protected:
+    TapeConstraints() : settings(test::InHome("settings")) {
+        settings.MakeCurrent();
+        settings.SetMakeTapeConstraints(1);
+    }
+    Settings settings;
+};
+
+TEST_F(TapeConstraints, TransitionBetweenScenesPlaysOverTheNextScene) {
+    MovieBuilder m;
+    m.Video(100);
+    Clip* t = m.Transition(20);
+    m.Video(100);
+    m.list->FixTimes(nullptr, true, false, false);
+    // Over a held frame of the scene before: it starts where that one ends.
+    EXPECT_EQ(Starts(*m.list), (std::vector<Time>{0, 100, 100}));
+    EXPECT_TRUE(t->IsTapeConstrained());
+    EXPECT_EQ(t->GetHeldFrame(32, 24), nullptr); // the scene has no readable file
+    // The player lays the same movie out without constraints.
+    m.list->FixTimes(nullptr, false, false, false);
+    EXPECT_EQ(Starts(*m.list), (std::vector<Time>{0, 80, 80}));
+}
+
+TEST_F(TapeConstraints, TransitionBetweenGraphicsBecomesTheAutomaticFade) {
+    MovieBuilder m;
+    RefPtr<GraphicAsset> picture = new GraphicAsset("/pictures/p.bmp", 0);
+    for (int i = 0; i < 2; ++i) {
+        Clip* g = new Clip(picture.get(), 0, 0);
+        g->SetDuration(100);
+        m.list->Add(g);
+        if (i == 0) {
+            Clip* t = new Clip(RefPtr<Transition>(new Transition(5, 6307)).get(), 0, 0);
+            t->SetDuration(30);
+            m.list->Add(t);
+        }
+    }
+    RefPtr<ClipList> before = m.list->CloneList();
+    RefPtr<ClipList> records = new ClipList;
+    m.list->FixTimes(records.get(), true, false, false);
+    const Clip* t = m.list->GetNth(1);
+    const Transition* fade = DynamicCast<Transition>(t->GetAsset());
+    ASSERT_NE(fade, nullptr);
+    EXPECT_EQ(fade->GetEffect(), Transition::kFadeEffect);
+    EXPECT_EQ(fade->GetEffectNumber(), Transition::kAutomaticFadeNumber);
+    // A fade straddles the cut.
+    EXPECT_EQ(Starts(*m.list), (std::vector<Time>{0, 85, 100}));
+    m.list->RestoreClips(*records);
+    EXPECT_EQ(DynamicCast<Transition>(m.list->GetNth(1)->GetAsset())->GetEffect(), 5);
+}
+
+TEST_F(TapeConstraints, TitlesKeepClearOfVideoTransitions) {
+    struct Case {
+        const char* name;
+        Time start;
+        Time expectedStart, expectedDuration;
+    };
+    const Case cases[] = {
+        {"running into the transition is cut before it", 90, 90, 10},
+        {"starting during it moves after it", 105, 120, 20},
+        {"clear of it stays", 130, 130, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MovieBuilder m;
+        m.Video(100);
+        m.Transition(20);
+        m.Video(100);
+        Clip* title = m.Title(c.start, 20);
+        m.list->FixTimes(nullptr, true, false, false);
+        EXPECT_EQ(title->GetStart(), c.expectedStart);
+        EXPECT_EQ(title->GetDuration(), c.expectedDuration);
+        EXPECT_TRUE(title->IsPinned());
+    }
+}
+
+TEST_F(TapeConstraints, CutsBetweenContinuingScenesMoveInByTheMargin) {
+    settings.SetDisplayAutoTrim(1);
+    settings.SetAutoTrimAmount(4);
+    MovieBuilder m;
+    RefPtr<Scene> first = new Scene("/videos/tape1.avi", 0, 100);
+    RefPtr<Scene> second = new Scene("/videos/tape1.avi", 100, 50);
+    m.list->Add(new Clip(first.get(), 0, 0));
+    m.list->Add(new Clip(second.get(), 100, 0));
+    RefPtr<ClipList> records = new ClipList;
+    m.list->FixTimes(records.get(), true, false, false);
+    EXPECT_EQ(Durations(*m.list), (std::vector<Time>{96, 46}));
+    EXPECT_EQ(m.list->GetNth(1)->GetTrimStart(), 104);
+    EXPECT_EQ(m.list->GetNth(1)->GetStart(), 96);
+    // Done once: the trims are the clips' own now.
+    RefPtr<ClipList> again = new ClipList;
+    m.list->FixTimes(again.get(), true, false, false);
+    EXPECT_TRUE(again->IsEmpty());
 }
 
 } // namespace orvik
