@@ -4,10 +4,15 @@
 
 #include "edit/VolumeList.h"
 #include "model/ClipIterator.h"
+#include "model/AssetManager.h"
 #include "model/ClipTestSupport.h"
+#include "model/SonicAsset.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -381,6 +386,54 @@ TEST(ClipEdit, CopySelectionJoinsTheContinuationsOfASplitScene) {
     ASSERT_TRUE(joined->GetVolumeList());
     EXPECT_EQ(joined->GetVolumeList()->GetDuration(), 150);
     EXPECT_EQ(joined->GetVolumeList()->GetSetting(1), VolumeSetting(700, 105));
+}
+
+TEST(ClipEdit, TrimmedMusicGetsAPieceOfItsOwn) {
+    namespace fs = std::filesystem;
+    AssetManager manager(test::InHome("cache/Temp"), test::InHome("Videos"));
+    std::string rendered = manager.NewWorkingFileName("", "music.wav");
+    std::ofstream(rendered) << "RIFF";
+    std::array<std::string, SonicAsset::kRequestCount> requests = {"Pop", "Song", "A", "", ""};
+    RefPtr<SonicAsset> piece = new SonicAsset(requests, 200);
+    piece->SetRenderedFileName(rendered);
+
+    MovieBuilder m;
+    m.Video(300);
+    Clip* music = new Clip(piece.get(), 0, 4);
+    music->SetPinned(true);
+    m.list->Add(music);
+    RefPtr<Clip> sameMusic = new Clip(piece.get(), 0, 4); // another clip of the same piece
+    m.Fix();
+
+    RefPtr<ClipList> editRecords = new ClipList;
+    RefPtr<ClipList> fixRecords = new ClipList;
+    m.list->TrimEnd(200, -50, 4, editRecords.get(), fixRecords.get());
+    auto* copy = DynamicCast<SonicAsset>(music->GetAsset());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, piece.get());
+    EXPECT_EQ(copy->GetDuration(), 150);
+    EXPECT_EQ(copy->GetRenderedFileName(), ""); // rendered again for its own length
+    EXPECT_EQ(piece->GetRenderedFileName(), rendered);
+    EXPECT_TRUE(fs::exists(rendered));
+
+    // Undo brings the piece back; the copy goes, and the piece's file stays.
+    m.list->RestoreClips(*fixRecords);
+    m.list->RestoreClips(*editRecords);
+    EXPECT_EQ(music->GetAsset(), piece.get());
+    editRecords = nullptr;
+    fixRecords = nullptr;
+    EXPECT_TRUE(fs::exists(rendered));
+
+    // A clone of the piece never shares its file either.
+    RefPtr<SonicAsset> clone = static_cast<SonicAsset*>(piece->Clone());
+    EXPECT_EQ(clone->GetRenderedFileName(), "");
+    clone = nullptr;
+    EXPECT_TRUE(fs::exists(rendered));
+    // The last holder of the piece takes its file along.
+    m.list->RemoveAll();
+    sameMusic = nullptr;
+    piece = nullptr;
+    EXPECT_FALSE(fs::exists(rendered));
 }
 
 } // namespace orvik
