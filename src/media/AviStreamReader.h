@@ -19,9 +19,10 @@ class VideoDecompressor;
 // One stream of an AVI file as the video reader (VfwFile) uses it: the file,
 // the stream, its sound format and samples, and its decoded pictures.
 //
-// The reader's own picture type (Dib) and the AVI layer each describe a
-// picture header of their own, so this class speaks plain sizes and bytes and
-// is the only part of the media readers that sees the AVI and codec layers.
+// It speaks plain sizes and bytes and is the only part of the media readers
+// that sees the AVI file, stream and codec classes, so their state (the
+// stream's read position, the frame getter's picture) stays behind the video
+// reader's lock.
 //
 // Not thread-safe: VfwFile holds its lock around every call.
 class AviStreamReader {

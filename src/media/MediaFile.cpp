@@ -136,6 +136,8 @@ uint32_t MediaFile::FrameBytesOf(const WaveFormat& f) {
     return static_cast<uint32_t>(f.bitsPerSample) * f.channels / 8;
 }
 
+int64_t MediaFile::GetSoundFrames() { return 0; }
+
 uint32_t MediaFile::GetBytesPerFrame() {
     Lock lock(lock_);
     std::optional<WaveFormat> f = GetWaveFormat();
@@ -256,6 +258,11 @@ uint32_t MediaFile::DirectResample(const WaveFormat& source, const WaveFormat& t
     const uint64_t outFrames = bytes / 4;
     uint64_t want = static_cast<uint64_t>(double(outFrames) * ratio);
     want = std::min<uint64_t>(want, kMaxWorkBytes / frameBytes);
+    if (!readFromBuffer_) {
+        const int64_t end = GetSoundFrames();
+        if (end > 0)
+            want = std::min<uint64_t>(want, end > frameIndex ? uint64_t(end - frameIndex) : 0);
+    }
     scratch_.resize(static_cast<size_t>(want * frameBytes));
     uint64_t offset = static_cast<uint64_t>(frameIndex) * frameBytes;
     uint32_t read = want ? ReadSourceBytes(offset, scratch_.data(),
@@ -376,6 +383,19 @@ uint32_t MediaFile::ReadConverted(const WaveFormat& targetFormat, uint32_t bytes
     const uint32_t outFrameBytes = destinationFormat.blockAlign;
     const uint64_t skipBytes = uint64_t(skip) * outFrameBytes;
 
+    // The file's sound ends before the padding of its last block.
+    uint64_t maxMade = UINT64_MAX;
+    if (pass == 0) {
+        const int64_t end = GetSoundFrames();
+        if (end > 0) {
+            if (frameIndex >= end)
+                return 0;
+            maxMade = (uint64_t(end - frameIndex) * destinationFormat.samplesPerSec +
+                       source.samplesPerSec - 1) /
+                      source.samplesPerSec * outFrameBytes;
+        }
+    }
+
     // Source bytes that make the destination (and the frames to skip).
     uint32_t sourceBytes = 0;
     uint64_t wanted = std::min<uint64_t>(destinationBytes + skipBytes, UINT32_MAX);
@@ -415,11 +435,14 @@ uint32_t MediaFile::ReadConverted(const WaveFormat& targetFormat, uint32_t bytes
         std::memset(destination, destinationFormat.bitsPerSample == 8 ? 0x80 : 0,
                     destinationBytes);
         made = destinationBytes;
-    } else if (out != destination) {
-        uint32_t available = made > skipBytes ? made - static_cast<uint32_t>(skipBytes) : 0;
-        made = std::min(available, destinationBytes);
-        if (made)
-            std::memcpy(destination, out + skipBytes, made);
+    } else {
+        if (out != destination) {
+            uint32_t available = made > skipBytes ? made - static_cast<uint32_t>(skipBytes) : 0;
+            made = std::min(available, destinationBytes);
+            if (made)
+                std::memcpy(destination, out + skipBytes, made);
+        }
+        made = static_cast<uint32_t>(std::min<uint64_t>(made, maxMade));
     }
     stream.Close();
 

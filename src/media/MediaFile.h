@@ -133,6 +133,9 @@ protected:
     // Bytes of one frame of `f` as the data lies in the file: block align
     // for PCM and float, bits x channels / 8 for the others.
     static uint32_t FrameBytesOf(const WaveFormat& f);
+    // Frames of sound the file holds (compressed blocks may be padded past
+    // them); 0 when unknown. Conversions deliver nothing past this end.
+    virtual int64_t GetSoundFrames();
 
     // The lock every public operation holds (recursive: operations call
     // each other).

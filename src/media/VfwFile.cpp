@@ -108,6 +108,14 @@ Rect VfwFile::GetFrameRect() {
     return Rect(info_.rcFrame.left, info_.rcFrame.top, info_.rcFrame.right, info_.rcFrame.bottom);
 }
 
+int64_t VfwFile::GetSoundFrames() {
+    Lock lock(lock_);
+    if (!reader_ || kind_ != kindAudio)
+        return 0;
+    const WaveFormat* f = reader_->Sound();
+    return f ? reader_->Length() * f->SamplesPerBlock() : 0;
+}
+
 int64_t VfwFile::GetSampleCount() {
     Lock lock(lock_);
     return reader_ ? reader_->Length() : 0;

@@ -47,6 +47,9 @@ public:
     // The stream information record.
     AviStreamInfo GetStreamInfo() const;
 
+protected:
+    int64_t GetSoundFrames() override;
+
 private:
     std::unique_ptr<AviStreamReader> reader_;
     AviStreamInfo info_;

@@ -192,6 +192,11 @@ bool WaveFile::Parse() {
     return true;
 }
 
+int64_t WaveFile::GetSoundFrames() {
+    Lock lock(lock_);
+    return frameCount_;
+}
+
 int64_t WaveFile::GetSampleCount() {
     Lock lock(lock_);
     return frameCount_;

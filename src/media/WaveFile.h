@@ -48,6 +48,9 @@ public:
     uint64_t GetDataOffset() const;
     uint64_t GetDataSize() const;
 
+protected:
+    int64_t GetSoundFrames() override;
+
 private:
     bool Parse();
     bool ReadFormatChunk(const RiffChunk& chunk);
