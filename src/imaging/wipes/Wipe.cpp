@@ -215,8 +215,13 @@ int Wipe::CreatePicon(Dib* picture, Clip* clip, Time offset) {
         fw = SettingsBase::Current()->GetCaptureWidth();
         fh = SettingsBase::Current()->GetCaptureHeight();
     }
+    int lastHeight;
+    {
+        std::lock_guard<std::mutex> hold(makeLock_);
+        lastHeight = height_;
+    }
     double scale = 1.0;
-    if (w == fw && PatternHeight() == fh)
+    if (w == fw && lastHeight == fh)
         scale = 4.0 * h / (3.0 * w);
     RefPtr<Dib> pattern = MakePattern(w, h, scale);
     if (!pattern)

@@ -59,7 +59,8 @@ public:
     bool GetNoZero() const { return noZero_ != 0; }
     void SetNoZero(bool on);
 
-    // The width, height and 16.16 scale of the last pattern drawn.
+    // The width, height and 16.16 scale of the last pattern drawn (for the
+    // thread that drew it).
     int32_t PatternWidth() const { return width_; }
     int32_t PatternHeight() const { return height_; }
     int32_t PatternScale() const { return scale_; }
