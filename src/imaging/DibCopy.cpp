@@ -4,6 +4,7 @@
 #include "app/DiagnosticsLog.h"
 #include "imaging/DibClip.h"
 #include "imaging/DibRows.h"
+#include "imaging/PixelKernels.h"
 #include "imaging/RleDecoder.h"
 
 #include <algorithm>
@@ -29,38 +30,6 @@ inline int Bit(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))
 inline void SetBit(uint8_t* row, int x, int v) {
     uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
     row[x >> 3] = static_cast<uint8_t>(v ? row[x >> 3] | mask : row[x >> 3] & ~mask);
-}
-
-// 24-bit target pixels from 32-bit source pixels: the first three bytes.
-void Row32To24(uint8_t* t, const uint8_t* s, int w) {
-    int i = 0;
-    // Each 4-byte store also writes the next pixel's first byte, which the
-    // next store overwrites; the last pixel is written bytewise.
-    for (; i + 1 < w; ++i) {
-        std::memcpy(t + 3 * i, s + 4 * i, 4);
-    }
-    if (i < w) {
-        t[3 * i] = s[4 * i];
-        t[3 * i + 1] = s[4 * i + 1];
-        t[3 * i + 2] = s[4 * i + 2];
-    }
-}
-
-// 32-bit target pixels from 24-bit source pixels; the fourth byte stays.
-void Row24To32(uint8_t* t, const uint8_t* s, int w) {
-    int i = 0;
-    for (; i + 1 < w; ++i) {
-        uint32_t v, old;
-        std::memcpy(&v, s + 3 * i, 4);
-        std::memcpy(&old, t + 4 * i, 4);
-        v = (v & 0x00FFFFFFu) | (old & 0xFF000000u);
-        std::memcpy(t + 4 * i, &v, 4);
-    }
-    if (i < w) {
-        t[4 * i] = s[3 * i];
-        t[4 * i + 1] = s[3 * i + 1];
-        t[4 * i + 2] = s[3 * i + 2];
-    }
 }
 
 } // namespace
@@ -203,9 +172,9 @@ int Dib::Copy(const Dib& source, const Rect* targetRect, const Point* sourcePoin
                 }
             }
         } else if (S == 32 && T == 24) {
-            Row32To24(tRow + 3 * tr.left, s + 4 * sx0, w);
+            PixelKernels::Row32To24(tRow + 3 * tr.left, s + 4 * sx0, w);
         } else if (S == 24 && T == 32) {
-            Row24To32(tRow + 4 * tr.left, s + 3 * sx0, w);
+            PixelKernels::Row24To32(tRow + 4 * tr.left, s + 3 * sx0, w);
         } else {
             LogMessage("Dib::Copy unimplemented format\n");
             return 0;

@@ -4,6 +4,7 @@
 #include "app/DiagnosticsLog.h"
 #include "imaging/DibClip.h"
 #include "imaging/DibRows.h"
+#include "imaging/PixelKernels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,25 +15,6 @@ namespace {
 
 constexpr ColorRef kBlack = Rgb(0, 0, 0);
 constexpr ColorRef kWhite = Rgb(255, 255, 255);
-
-// Pixels per block of the compositing loops: small enough for the stack,
-// large enough for the byte loops to run vectorised.
-constexpr int kBlock = 512;
-
-// d' = (s * a + d * (256 - a)) >> 8 per byte, where a = 256 stands for an
-// alpha of 255 (so that it gives s exactly, and 0 gives d).
-void BlendPlain(uint8_t* d, const uint8_t* s, const uint16_t* a, int n) {
-    for (int k = 0; k < n; ++k)
-        d[k] = static_cast<uint8_t>((s[k] * a[k] + d[k] * (256 - a[k])) >> 8);
-}
-
-// d' = min(s, a) + ((d * (256 - a)) >> 8) per byte; exact at 0 and 255.
-void BlendPremultiplied(uint8_t* d, const uint8_t* s, const uint16_t* a, int n) {
-    for (int k = 0; k < n; ++k) {
-        uint16_t m = s[k] < a[k] ? s[k] : a[k];
-        d[k] = static_cast<uint8_t>(m + ((d[k] * (256 - a[k])) >> 8));
-    }
-}
 
 } // namespace
 
@@ -112,50 +94,11 @@ int Dib::Composite(const Dib& source, const Dib& alpha, const Rect* targetRect,
     DibRows tRows(*this), sRows(source), aRows(alpha);
     const int w = clip.target.Width(), h = clip.target.Height();
     const int sps = sb / 8, aps = ab / 8, aOff = ab == 32 ? 3 : 0;
-    uint16_t weights[3 * kBlock];
-    uint8_t packed[3 * kBlock];
     for (int i = 0; i < h; ++i) {
         uint8_t* d = tRows.Row(clip.target.top + i) + 3 * clip.target.left;
         const uint8_t* s = sRows.Row(clip.source.top + i) + sps * clip.source.left;
         const uint8_t* a = aRows.Row(clip.source.top + i) + aps * clip.source.left + aOff;
-        for (int x0 = 0; x0 < w; x0 += kBlock) {
-            int n = std::min(kBlock, w - x0);
-            // Blocks that are wholly transparent are skipped and wholly
-            // opaque ones copied without arithmetic.
-            bool allZero = true, allOpaque = true;
-            for (int k = 0; k < n; ++k) {
-                uint8_t v = a[(x0 + k) * aps];
-                allZero &= v == 0;
-                allOpaque &= v == 255;
-            }
-            uint8_t* dd = d + 3 * x0;
-            const uint8_t* ss = s + sps * x0;
-            if (allZero)
-                continue;
-            const uint8_t* bytes = ss;
-            if (sps == 4) {
-                for (int k = 0; k < n; ++k) {
-                    packed[3 * k] = ss[4 * k];
-                    packed[3 * k + 1] = ss[4 * k + 1];
-                    packed[3 * k + 2] = ss[4 * k + 2];
-                }
-                bytes = packed;
-            }
-            if (allOpaque) {
-                std::memcpy(dd, bytes, 3 * static_cast<size_t>(n));
-                continue;
-            }
-            for (int k = 0; k < n; ++k) {
-                uint16_t v = a[(x0 + k) * aps];
-                if (!premultiplied && v == 255)
-                    v = 256;
-                weights[3 * k] = weights[3 * k + 1] = weights[3 * k + 2] = v;
-            }
-            if (premultiplied)
-                BlendPremultiplied(dd, bytes, weights, 3 * n);
-            else
-                BlendPlain(dd, bytes, weights, 3 * n);
-        }
+        PixelKernels::Composite(d, s, sps, a, aps, w, premultiplied);
     }
     return 1;
 }
@@ -181,8 +124,7 @@ int Dib::SelfKey(const Dib& source) {
         uint8_t* t = tRows.Row(y);
         const uint8_t* s = sRows.Row(y);
         if (ps == 3) {
-            for (int x = 0; x < w; ++x, s += 3)
-                t[x] = (s[0] == key[0] && s[1] == key[1] && s[2] == key[2]) ? 0 : 255;
+            PixelKernels::Key24(t, s, w, key);
         } else {
             for (int x = 0; x < w; ++x, s += ps)
                 t[x] = std::memcmp(s, key, ps) == 0 ? 0 : 255;
