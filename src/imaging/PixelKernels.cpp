@@ -6,10 +6,10 @@ namespace orvik {
 
 namespace {
 
-// 16 bytes, and 16 lanes of 16 bits, in the compiler's vector types: the
+// 16 bytes, and 8 lanes of 16 bits, in the compiler's vector types: the
 // same source compiles to byte shuffles where the processor has them.
 typedef uint8_t V16 __attribute__((vector_size(16)));
-typedef uint16_t W16 __attribute__((vector_size(32)));
+typedef uint16_t U8 __attribute__((vector_size(16))); // eight 16-bit lanes
 
 #define ORVIK_INLINE inline __attribute__((always_inline))
 
@@ -112,20 +112,36 @@ ORVIK_INLINE void Row32To24Body(uint8_t* t, const uint8_t* s, int n) {
     }
 }
 
-ORVIK_INLINE V16 BlendPart(V16 d, V16 s, V16 w, bool premultiplied) {
-    W16 D = __builtin_convertvector(d, W16), S = __builtin_convertvector(s, W16);
-    W16 A = __builtin_convertvector(w, W16);
-    W16 r;
+// Bytes 0-7 or 8-15 widened to eight 16-bit lanes, and back.
+ORVIK_INLINE U8 Low(V16 v) {
+    const V16 z = {};
+    return (U8)__builtin_shufflevector(v, z, 0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7,
+                                       16);
+}
+ORVIK_INLINE U8 High(V16 v) {
+    const V16 z = {};
+    return (U8)__builtin_shufflevector(v, z, 8, 16, 9, 16, 10, 16, 11, 16, 12, 16, 13, 16, 14, 16,
+                                       15, 16);
+}
+ORVIK_INLINE V16 Narrow(U8 lo, U8 hi) {
+    return __builtin_shufflevector((V16)lo, (V16)hi, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22,
+                                   24, 26, 28, 30);
+}
+
+ORVIK_INLINE U8 BlendLanes(U8 D, U8 S, U8 A, bool premultiplied) {
     if (premultiplied) {
-        W16 less = (W16)(S < A);
-        W16 m = (S & less) | (A & ~less);
-        r = m + ((D * (256 - A)) >> 8);
-    } else {
-        // An alpha of 255 weighs the source fully, so it gives the source.
-        A += (W16)(A == 255) & 1;
-        r = (S * A + D * (256 - A)) >> 8;
+        U8 less = (U8)(S < A);
+        U8 m = (S & less) | (A & ~less);
+        return m + ((D * (256 - A)) >> 8);
     }
-    return __builtin_convertvector(r, V16);
+    // An alpha of 255 weighs the source fully, so it gives the source.
+    A += (U8)(A == 255) & 1;
+    return (S * A + D * (256 - A)) >> 8;
+}
+
+ORVIK_INLINE V16 BlendPart(V16 d, V16 s, V16 w, bool premultiplied) {
+    return Narrow(BlendLanes(Low(d), Low(s), Low(w), premultiplied),
+                  BlendLanes(High(d), High(s), High(w), premultiplied));
 }
 
 ORVIK_INLINE void CompositeBody(uint8_t* d, const uint8_t* s, int sourceBytes, const uint8_t* a,
