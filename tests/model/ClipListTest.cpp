@@ -321,6 +321,166 @@ TEST(ClipList, SerializeRoundTripAndRefusal) {
     EXPECT_THROW(bad->Serialize(r), ArchiveException);
 }
 
+// A movie for the queries: V0 0…100, T 80…100, V1 80…180, V2 180…230 on
+// the video track, titles A 10…40 and B 150…170, a sound 50…90.
+class Queries : public testing::Test {
+protected:
+    Queries() {
+        m.Video(100)->SetSelected(true);
+        m.Transition(20);
+        m.Video(100)->SetSelected(true);
+        m.Video(50);
+        m.Title(10, 30);
+        m.Title(150, 20)->SetMarked(true);
+        m.Sound(50, 40)->SetSelected(true);
+        m.Fix();
+    }
+    int IndexOf(const Clip* c) {
+        int i = 0;
+        for (const RefPtr<Clip>& x : m.list->GetClips()) {
+            if (x.get() == c)
+                return i;
+            ++i;
+        }
+        return -1;
+    }
+    MovieBuilder m;
+};
+
+TEST_F(Queries, FindAt) {
+    struct Case {
+        Time from, to;
+        int track, kind, selection;
+        bool startsInside;
+        int expected; // list position, −1 for none
+    };
+    const Case cases[] = {
+        {85, 85, -1, 0, 0, false, 0},   // the first clip that plays there
+        {85, 85, 0, 7, 0, false, 0},    // any kind but transitions
+        {85, 85, 0, 1, 0, false, 1},    // the transition
+        {100, 100, 0, 0, 0, false, 2},  // a clip ending there does not play there
+        {85, 85, 0, 0, 0, true, -1},    // nothing starts inside
+        {60, 200, 0, 0, 0, true, 1},    // the first that starts inside
+        {50, 50, 1, 0, 0, false, -1},   // the track is searched up to B only
+        {160, 160, 1, 0, 0, false, 5},  //
+        {60, 60, -1, 0, 2, false, 0},   // selected
+        {120, 120, -1, 0, 1, false, -1}, // not selected: V1 is
+        {160, 160, -1, 0, 3, false, 5}, // marked
+        {160, 160, -1, 0, 4, false, 2}, // not marked
+        {55, 55, -1, 4, 0, false, 6},   // later clips of other tracks are skipped
+    };
+    for (const Case& c : cases) {
+        Clip* found = m.list->FindAt(c.from, c.to, c.track, c.kind, c.selection, c.startsInside);
+        EXPECT_EQ(IndexOf(found), c.expected)
+            << c.from << "…" << c.to << " track " << c.track << " kind " << c.kind << " selection "
+            << c.selection << (c.startsInside ? " inside" : "");
+    }
+}
+
+TEST_F(Queries, IteratorFindAtGoesBothWays) {
+    ClipIterator it(*m.list, 0);
+    const std::pair<Time, int> lookups[] = {{85, 0}, {150, 2}, {10, 0}, {500, -1}, {190, 3}, {95, 0}};
+    for (auto [time, expected] : lookups)
+        EXPECT_EQ(IndexOf(it.FindAt(time, time, 0, 0, false)), expected) << time;
+    EXPECT_EQ(IndexOf(it.FindAt(95, 95, 1, 0, false)), 1);
+}
+
+TEST_F(Queries, FirstsAndRuns) {
+    EXPECT_EQ(IndexOf(m.list->GetFirstByStart(0)), 0);
+    EXPECT_EQ(IndexOf(m.list->GetFirstByStart(1)), 4); // title A at 10
+    EXPECT_EQ(IndexOf(m.list->GetFirstByStart(3)), 5);
+    EXPECT_EQ(IndexOf(m.list->GetFirstByStart(4)), 0); // no condition
+    EXPECT_EQ(IndexOf(m.list->GetFirstSelected(false)), 0);
+    EXPECT_EQ(IndexOf(m.list->GetFirstSelected(true)), 5);
+    EXPECT_EQ(IndexOf(m.list->FindFirst(3, 0, 0)), 6);
+    EXPECT_EQ(IndexOf(m.list->FindLast(0, 7, 1)), 3);
+    EXPECT_EQ(IndexOf(m.list->FindByFileName("/sounds/bang.wav")), 6);
+    EXPECT_EQ(m.list->FindByFileName("/sounds/bang.wav", 1), nullptr);
+    EXPECT_EQ(IndexOf(m.list->GetNth(2, true)), 6);
+    EXPECT_EQ(m.list->GetNth(3, true), nullptr);
+    EXPECT_EQ(m.list->GetNth(-1), nullptr);
+
+    EXPECT_EQ(m.list->GetSelectedRunLength(0, 0), 100); // the transition breaks the run
+    m.list->GetNth(1)->SetSelected(true);
+    EXPECT_EQ(m.list->GetSelectedRunLength(0, 0), 180);
+    EXPECT_EQ(m.list->GetSelectedRunLength(0, 7), 100);
+    EXPECT_EQ(m.list->GetSelectedRunLength(4, 0), std::nullopt);
+}
+
+TEST_F(Queries, SelectionSnapshots) {
+    std::vector<int32_t> had;
+    m.list->ClearSelected(&had);
+    EXPECT_EQ(had, (std::vector<int32_t>{0, 2, 6}));
+    EXPECT_EQ(m.list->GetFirstSelected(false), nullptr);
+    m.list->SetSelected({1, 3});
+    std::vector<int32_t> now;
+    m.list->GetSelectedIndices(now);
+    EXPECT_EQ(now, (std::vector<int32_t>{1, 3}));
+    m.list->MarkSelected();
+    EXPECT_EQ(m.list->CountMarked(), 2);
+    std::vector<int32_t> marked;
+    m.list->GetMarkedIndices(marked);
+    EXPECT_EQ(marked, now);
+    m.list->SelectAt(100); // V0 and the transition end there
+    now.clear();
+    m.list->GetSelectedIndices(now);
+    EXPECT_EQ(now, (std::vector<int32_t>{0, 1}));
+    m.list->ClearMarked();
+    EXPECT_FALSE(m.list->HasMarked());
+}
+
+TEST_F(Queries, TransitionsBelongToTheClipsTheyOverlap) {
+    Clip* v0 = m.list->GetNth(0);
+    Clip* t = m.list->GetNth(1);
+    Clip* v1 = m.list->GetNth(2);
+    Clip* v2 = m.list->GetNth(3);
+    EXPECT_EQ(ClipList::TransitionAfter(v0), t);
+    EXPECT_EQ(ClipList::TransitionBefore(v1), t);
+    EXPECT_EQ(ClipList::TransitionBefore(t), nullptr);
+    EXPECT_EQ(ClipList::TransitionBefore(v2), nullptr);
+    EXPECT_EQ(ClipList::ClearStart(v1), 100);
+    EXPECT_EQ(ClipList::ClearEnd(v0), 80);
+    EXPECT_EQ(ClipList::ClearEnd(v2), 230);
+
+    // A transition at the end of a run belongs to the clip it fades out,
+    // not to a clip that starts right after it.
+    MovieBuilder e;
+    Clip* a = e.Video(100);
+    Clip* fade = e.Transition(10, 0, 1, 90);
+    Clip* b = e.Video(50);
+    b->SetStart(100);
+    e.list->Relink();
+    EXPECT_EQ(ClipList::TransitionBefore(b), nullptr);
+    EXPECT_EQ(ClipList::TransitionAfter(a), fade);
+}
+
+TEST(ClipList, AlbumOrderAndSingleClipTests) {
+    RefPtr<ClipList> album = new ClipList;
+    for (const char* name : {"/v/beach.avi", "/w/Alps.avi", "/v/city.avi", "/v/Beach.avi"})
+        album->AddSorted(new Clip(RefPtr<Scene>(new Scene(name, 0, 10)).get(), 0, 0));
+    std::vector<std::string> names;
+    for (const RefPtr<Clip>& c : album->GetClips())
+        names.push_back(c->GetFileName());
+    EXPECT_EQ(names, (std::vector<std::string>{"/w/Alps.avi", "/v/Beach.avi", "/v/beach.avi",
+                                               "/v/city.avi"}));
+    EXPECT_TRUE(album->HasSceneOrGraphic());
+    EXPECT_FALSE(album->HasSeveralTracks());
+
+    MovieBuilder one;
+    one.Transition(10, 0, 1, 0);
+    EXPECT_TRUE(one.list->IsSingleTransition());
+    EXPECT_FALSE(one.list->IsSingleGraphic());
+    MovieBuilder sound;
+    sound.Sound(0, 10);
+    EXPECT_TRUE(sound.list->IsSingleSound());
+    EXPECT_FALSE(sound.list->HasSceneOrGraphic());
+    sound.Title(0, 10);
+    EXPECT_FALSE(sound.list->IsSingleSound());
+    EXPECT_TRUE(sound.list->HasSeveralTracks());
+    sound.list->SetTrackOfAll(3);
+    EXPECT_FALSE(sound.list->HasSeveralTracks());
+}
+
 // Tape output constraints: with "Make tape constraints" on, FixTimes lays the
 // movie out for the board's player.
 class TapeConstraints : public testing::Test {
