@@ -1,6 +1,10 @@
 #include "model/AssetManager.h"
 
 #include "app/DiagnosticsLog.h"
+#include "model/Asset.h"
+#include "model/Clip.h"
+#include "model/ClipList.h"
+#include "platform/gui/UserInterface.h"
 #include "platform/archive/Archive.h"
 #include "platform/fs/File.h"
 #include "platform/fs/Places.h"
@@ -154,6 +158,42 @@ std::string AssetManager::CreateWorkingFileFrom(const std::string& sourceName, A
         return std::string();
     }
     return path;
+}
+
+void AssetManager::MakeWorkingCopies(ClipList& clips) {
+    bool waiting = false;
+    for (auto& clip : clips.GetClips()) {
+        Asset* asset = clip->GetAsset();
+        if (!asset || !asset->WantsWorkingCopy() || asset->GetFileName().empty())
+            continue;
+        if (asset->IsWorkingFile()) {
+            Unpend(asset->GetFileName());
+            continue;
+        }
+        if (!waiting) {
+            UserInterface::Current().SetWaitCursor(true);
+            waiting = true;
+        }
+        std::string source = asset->GetFileName();
+        std::string target = NewWorkingFileName(std::string(), source);
+        std::error_code ec;
+        if (!std::filesystem::copy_file(source, target, std::filesystem::copy_options::none, ec) ||
+            ec) {
+            LogMessage("AssetManager::Could not copy '%s'\n", source.c_str());
+            continue;
+        }
+        // The user keeps seeing the name of the file the picture came from.
+        if (clip->GetComment().empty()) {
+            std::string name = FileNameOf(source);
+            std::string ext = ExtensionOf(name);
+            clip->SetComment(name.substr(0, name.size() - ext.size()));
+        }
+        RefPtr<Asset> copy = static_cast<Asset*>(asset->Clone());
+        copy->SetWorkingFileName(target);
+        clip->SetAsset(copy.get());
+    }
+    if (waiting)
+        UserInterface::Current().SetWaitCursor(false);
 }
 
 void AssetManager::AddUser(const std::string& path) {

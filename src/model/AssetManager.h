@@ -9,6 +9,7 @@
 namespace orvik {
 
 class Archive;
+class ClipList;
 
 // Names, creates, copies and deletes the application's working files in its
 // temporary folder. Released working files are deleted late, oldest first,
@@ -53,6 +54,10 @@ public:
 
     // Counting of the assets that name a working file: a file is released
     // only when its last user goes.
+    // Clips placed from an album whose asset wants a private copy of its file
+    // (pictures) get one: a clone of the asset on a new working file.
+    void MakeWorkingCopies(ClipList& clips);
+
     void AddUser(const std::string& path);
     void ReleaseUser(const std::string& path);
     int UserCount(const std::string& path) const;

@@ -203,3 +203,34 @@ TEST(Asset, Labels) {
 }
 
 } // namespace orvik
+
+#include "model/Clip.h"
+#include "model/ClipList.h"
+#include "model/GraphicAsset.h"
+
+namespace orvik {
+
+TEST(AssetManager, PicturesPlacedFromTheAlbumGetPrivateCopies) {
+    Folders d;
+    AssetManager m(d.temp, d.capture);
+    std::string picture = test::InHome("beach.bmp");
+    WriteFile(picture, 64, 'p');
+    RefPtr<GraphicAsset> original = new GraphicAsset(picture, 90, 0);
+    RefPtr<ClipList> clips = new ClipList;
+    RefPtr<Clip> clip = new Clip(original.get(), 0, 1);
+    clips->Add(clip.get());
+    RefPtr<Clip> missing = new Clip(new GraphicAsset(test::InHome("gone.bmp"), 90, 0), 90, 1);
+    clips->Add(missing.get());
+
+    m.MakeWorkingCopies(*clips);
+    Asset* copy = clip->GetAsset();
+    EXPECT_NE(copy, original.get());
+    EXPECT_TRUE(copy->IsWorkingFile());
+    EXPECT_TRUE(m.IsWorkingFilePath(copy->GetFileName()));
+    EXPECT_EQ(test::ReadFile(copy->GetFileName()), std::string(64, 'p'));
+    EXPECT_EQ(clip->GetComment(), "beach");
+    EXPECT_EQ(original->GetFileName(), picture); // the album's asset is untouched
+    EXPECT_FALSE(missing->GetAsset()->IsWorkingFile()); // a failed copy leaves the clip
+}
+
+} // namespace orvik
