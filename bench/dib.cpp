@@ -70,12 +70,14 @@ std::function<void()> Memcpy(size_t bytes) {
 
 void BM_Copy24To32(benchmark::State& state) {
     RefPtr<Dib> s = Picture(kW, kH, 24, 1), t = Picture(kW, kH, 32, 2);
-    Compare(state, [&] { t->Copy(*s); }, Memcpy(t->ImageSize()));
+    Compare(
+        state, [&] { t->Copy(*s); }, Memcpy(t->ImageSize()));
 }
 
 void BM_Copy32To24(benchmark::State& state) {
     RefPtr<Dib> s = Picture(kW, kH, 32, 1), t = Picture(kW, kH, 24, 2);
-    Compare(state, [&] { t->Copy(*s); }, Memcpy(s->ImageSize()));
+    Compare(
+        state, [&] { t->Copy(*s); }, Memcpy(s->ImageSize()));
 }
 
 // Alpha of every value, varying along each row: no block is skipped or
@@ -86,7 +88,8 @@ void BM_CompositeMixedAlpha(benchmark::State& state) {
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x)
             *a->PixelAddress(x, y) = static_cast<uint8_t>((x + y) % 256);
-    Compare(state, [&] { t->Composite(*s, *a); }, Memcpy(t->ImageSize()));
+    Compare(
+        state, [&] { t->Composite(*s, *a); }, Memcpy(t->ImageSize()));
 }
 
 // A title over video: mostly transparent, a band of opaque text with soft
@@ -98,17 +101,20 @@ void BM_CompositeTitle(benchmark::State& state) {
             uint8_t* p = s->PixelAddress(x, y);
             p[3] = (y > 360 && y < 420) ? ((x % 40) < 30 ? 255 : (x % 40) * 6) : 0;
         }
-    Compare(state, [&] { t->Composite(*s, *s); }, Memcpy(t->ImageSize()));
+    Compare(
+        state, [&] { t->Composite(*s, *s); }, Memcpy(t->ImageSize()));
 }
 
 void BM_ColourKey(benchmark::State& state) {
     RefPtr<Dib> s = Picture(kW, kH, 24, 1), mask = Picture(kW, kH, 8, 2);
-    Compare(state, [&] { mask->SelfKey(*s); }, Memcpy(s->ImageSize()));
+    Compare(
+        state, [&] { mask->SelfKey(*s); }, Memcpy(s->ImageSize()));
 }
 
 void BM_Fill(benchmark::State& state) {
     RefPtr<Dib> t = Picture(kW, kH, 24, 1);
-    Compare(state, [&] { t->Set(orvik::Rgb(10, 20, 30)); }, Memcpy(t->ImageSize()));
+    Compare(
+        state, [&] { t->Set(orvik::Rgb(10, 20, 30)); }, Memcpy(t->ImageSize()));
 }
 
 // DibScale against libswscale, both blue-green-red 24-bit.
@@ -117,11 +123,12 @@ void BM_Scale(benchmark::State& state) {
     const int dw = static_cast<int>(state.range(1)), dh = static_cast<int>(state.range(2));
     RefPtr<Dib> s = Picture(kW, kH, 24, 1), d = Picture(dw, dh, 24, 2);
     // The swscale reference works on the same top-down rows.
-    std::vector<uint8_t> src(static_cast<size_t>(kW) * 3 * kH), dst(static_cast<size_t>(dw) * 3 * dh);
+    std::vector<uint8_t> src(static_cast<size_t>(kW) * 3 * kH),
+        dst(static_cast<size_t>(dw) * 3 * dh);
     std::memcpy(src.data(), s->Bits(), src.size());
-    SwsContext* sws = sws_getContext(kW, kH, AV_PIX_FMT_BGR24, dw, dh, AV_PIX_FMT_BGR24,
-                                     mode == 0 ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr,
-                                     nullptr);
+    SwsContext* sws =
+        sws_getContext(kW, kH, AV_PIX_FMT_BGR24, dw, dh, AV_PIX_FMT_BGR24,
+                       mode == 0 ? SWS_POINT : SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!sws) {
         state.SkipWithError("swscale context");
         return;

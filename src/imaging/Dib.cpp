@@ -25,10 +25,13 @@ namespace {
 
 std::atomic<const ResourceLibraries*> resourceLibraries{nullptr};
 
-int64_t RowBytes(int64_t width, int bitCount) { return ((width * bitCount + 7) / 8 + 3) & ~3; }
+int64_t RowBytes(int64_t width, int bitCount) {
+    return ((width * bitCount + 7) / 8 + 3) & ~3;
+}
 
-int64_t AbsOf(int32_t v) { return v < 0 ? -static_cast<int64_t>(v) : v; }
-
+int64_t AbsOf(int32_t v) {
+    return v < 0 ? -static_cast<int64_t>(v) : v;
+}
 
 bool IsPreviewCode(uint32_t compression) {
     return compression == Dib::kYvu9 || compression == Dib::kPcle || compression == Dib::kNbxl;
@@ -56,13 +59,17 @@ uint32_t Dib::ImageSizeOf(const BitmapInfoHeader& h) {
 
 Dib::Dib() = default;
 
-Dib::~Dib() { Dib::Release(); }
+Dib::~Dib() {
+    Dib::Release();
+}
 
 void Dib::SetResourceLibraries(const ResourceLibraries* libraries) {
     resourceLibraries.store(libraries);
 }
 
-const ResourceLibraries* Dib::GetResourceLibraries() { return resourceLibraries.load(); }
+const ResourceLibraries* Dib::GetResourceLibraries() {
+    return resourceLibraries.load();
+}
 
 // ---------------------------------------------------------------------------
 // Derived quantities
@@ -83,17 +90,25 @@ bool Dib::IsRunLengthCoded() const {
            (header_->compression == compressionRle8 || header_->compression == compressionRle4);
 }
 
-int Dib::ColorCount() const { return header_ ? ColorCountOf(*header_) : 0; }
+int Dib::ColorCount() const {
+    return header_ ? ColorCountOf(*header_) : 0;
+}
 
 int Dib::PixelSize() const {
     switch (BitCount()) {
     case 1:
     case 4:
-    case 8: return 1;
-    case 16: return 2;
-    case 24: return 3;
-    case 32: return 4;
-    default: LogMessage("Dib::PixelSize: unexpected biBitCount\n"); return 1;
+    case 8:
+        return 1;
+    case 16:
+        return 2;
+    case 24:
+        return 3;
+    case 32:
+        return 4;
+    default:
+        LogMessage("Dib::PixelSize: unexpected biBitCount\n");
+        return 1;
     }
 }
 
@@ -127,8 +142,7 @@ int Dib::HeaderSize() const {
 }
 
 RgbQuad* Dib::ColorTable() const {
-    return header_ ? reinterpret_cast<RgbQuad*>(reinterpret_cast<uint8_t*>(header_) + 40)
-                   : nullptr;
+    return header_ ? reinterpret_cast<RgbQuad*>(reinterpret_cast<uint8_t*>(header_) + 40) : nullptr;
 }
 
 const uint32_t* Dib::Masks() const {
@@ -193,11 +207,12 @@ bool Dib::CheckHeader(const BitmapInfoHeader& h, std::string* why) {
         if (h.bitCount != 16 && h.bitCount != 32)
             return fail("bit fields need 16 or 32 bits");
         break;
-    default: return fail("unsupported compression");
+    default:
+        return fail("unsupported compression");
     }
-    uint64_t need = static_cast<uint64_t>(h.height < 0 ? -static_cast<int64_t>(h.height)
-                                                       : h.height) *
-                    static_cast<uint64_t>(RowBytes(h.width, h.bitCount));
+    uint64_t need =
+        static_cast<uint64_t>(h.height < 0 ? -static_cast<int64_t>(h.height) : h.height) *
+        static_cast<uint64_t>(RowBytes(h.width, h.bitCount));
     if (need > kMaxImageBytes)
         return fail("image too large");
     if (h.sizeImage != 0 && h.sizeImage < need)
@@ -279,8 +294,8 @@ int Dib::Create(int width, int height, int bitCount, bool usePaletteIndices) {
     h.compression = compressionRgb;
     std::string why;
     if (bitCount < 0 || bitCount > 32 || !CheckHeader(h, &why)) {
-        LogMessage("Dib::Create: %s\n", bitCount < 0 || bitCount > 32 ? "unsupported bit count"
-                                                                      : why.c_str());
+        LogMessage("Dib::Create: %s\n",
+                   bitCount < 0 || bitCount > 32 ? "unsupported bit count" : why.c_str());
         return 0;
     }
     h.sizeImage = static_cast<uint32_t>(AbsOf(height) * RowBytes(width, bitCount));
@@ -304,8 +319,8 @@ int Dib::Create(int width, int height, int bitCount, bool usePaletteIndices) {
     return 1;
 }
 
-int Dib::CreateBitFields(int width, int height, int bitCount, uint32_t redMask,
-                         uint32_t greenMask, uint32_t blueMask) {
+int Dib::CreateBitFields(int width, int height, int bitCount, uint32_t redMask, uint32_t greenMask,
+                         uint32_t blueMask) {
     Release();
     if (bitCount != 16 && bitCount != 32) {
         LogMessage("Dib::CreateBitFields: bit fields need 16 or 32 bits\n");
@@ -459,15 +474,19 @@ uint32_t Dib::GetPixel(int x, int y) const {
     if (!p)
         return 0;
     switch (PixelSize()) {
-    case 1: return p[0];
-    case 2: return static_cast<uint32_t>(p[0] | (p[1] << 8));
-    case 3: return (static_cast<uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2];
+    case 1:
+        return p[0];
+    case 2:
+        return static_cast<uint32_t>(p[0] | (p[1] << 8));
+    case 3:
+        return (static_cast<uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2];
     case 4: {
         uint32_t v;
         std::memcpy(&v, p, 4);
         return v;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 

@@ -106,8 +106,8 @@ public:
     // Reads the bitmap file form from memory.
     int LoadFromMemory(const uint8_t* bytes, size_t size);
     // An owned 16- or 32-bit image with compression 3 and the given masks.
-    int CreateBitFields(int width, int height, int bitCount, uint32_t redMask,
-                        uint32_t greenMask, uint32_t blueMask);
+    int CreateBitFields(int width, int height, int bitCount, uint32_t redMask, uint32_t greenMask,
+                        uint32_t blueMask);
 
     // State and derived quantities.
     bool IsEmpty() const { return header_ == nullptr; }

@@ -25,7 +25,9 @@ inline void SetNibble(uint8_t* row, int x, int v) {
                 : static_cast<uint8_t>((b & 0x0F) | ((v & 15) << 4));
 }
 
-inline int Bit(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline int Bit(const uint8_t* row, int x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 
 inline void SetBit(uint8_t* row, int x, int v) {
     uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));

@@ -19,7 +19,9 @@ uint32_t Dword(const uint8_t* p) {
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Word(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 void PutDword(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -44,8 +46,7 @@ BitmapInfoHeader ParseInfoHeader(const uint8_t* raw) {
     return h;
 }
 
-[[noreturn]] void Fail(const char* why,
-                       ArchiveException::Cause cause = ArchiveException::generic) {
+[[noreturn]] void Fail(const char* why, ArchiveException::Cause cause = ArchiveException::generic) {
     LogMessage("Dib::LoadFromArchive: %s\n", why);
     throw ArchiveException(cause, std::string("bitmap: ") + why);
 }
@@ -86,7 +87,9 @@ uint32_t PixelOffsetOf(uint32_t offBits) {
     return offBits >= Dib::kFileHeaderSize ? offBits - Dib::kFileHeaderSize : 1;
 }
 
-int64_t RowBytesOf(int64_t width, int bitCount) { return ((width * bitCount + 7) / 8 + 3) & ~3; }
+int64_t RowBytesOf(int64_t width, int bitCount) {
+    return ((width * bitCount + 7) / 8 + 3) & ~3;
+}
 
 } // namespace
 
@@ -166,8 +169,8 @@ uint64_t Dib::ReadBitmap(Archive& ar, bool fromFile, uint32_t pixelOffset) {
 
     // Colours: the file's count, but never more than the depth can index.
     uint64_t fileColors = h.clrUsed ? h.clrUsed : (bits <= 8 ? 1u << bits : 0u);
-    uint32_t keep = bits <= 8 ? static_cast<uint32_t>(std::min<uint64_t>(fileColors, 1u << bits))
-                              : 0;
+    uint32_t keep =
+        bits <= 8 ? static_cast<uint32_t>(std::min<uint64_t>(fileColors, 1u << bits)) : 0;
     if (pixelOffset != 0) {
         if (pixelOffset < consumed)
             Fail("pixel data overlaps the header");
@@ -180,8 +183,7 @@ uint64_t Dib::ReadBitmap(Archive& ar, bool fromFile, uint32_t pixelOffset) {
             h.compression = compressionRgb; // 5-5-5 is the plain 16-bit form
         } else if (bits == 16 && masks[0] == 0xf800 && masks[1] == 0x7e0 && masks[2] == 0x1f) {
             // 5-6-5 keeps its masks after the header
-        } else if (bits == 32 && masks[0] == 0xff0000 && masks[1] == 0xff00 &&
-                   masks[2] == 0xff) {
+        } else if (bits == 32 && masks[0] == 0xff0000 && masks[1] == 0xff00 && masks[2] == 0xff) {
             h.compression = compressionRgb; // blue, green, red, fourth byte
         } else {
             Fail("unsupported bit-field masks");
@@ -194,9 +196,9 @@ uint64_t Dib::ReadBitmap(Archive& ar, bool fromFile, uint32_t pixelOffset) {
     h.clrImportant = 0;
     if (h.compression == compressionRgb || h.compression == compressionBitFields) {
         if (h.width > 0 && h.width <= kMaxDimension && h.height != INT32_MIN) {
-            uint64_t need = static_cast<uint64_t>(h.height < 0 ? -static_cast<int64_t>(h.height)
-                                                               : h.height) *
-                            static_cast<uint64_t>(RowBytesOf(h.width, bits));
+            uint64_t need =
+                static_cast<uint64_t>(h.height < 0 ? -static_cast<int64_t>(h.height) : h.height) *
+                static_cast<uint64_t>(RowBytesOf(h.width, bits));
             if (h.sizeImage != 0 && h.sizeImage < need)
                 Fail("image size smaller than its rows");
             if (need <= kMaxImageBytes)
@@ -289,7 +291,9 @@ int Dib::ReadFileHeader(File& file, uint32_t* fileSize, uint32_t* pixelOffset) {
     return 1;
 }
 
-int Dib::LoadHeader(File& file) { return ReadFileHeader(file, nullptr, nullptr); }
+int Dib::LoadHeader(File& file) {
+    return ReadFileHeader(file, nullptr, nullptr);
+}
 
 int Dib::Load(File& file) {
     Release();

@@ -194,8 +194,8 @@ int Dib::MapToGreyScale(const Dib& source) {
     const Dib* src = &source;
     if (source.IsRunLengthCoded()) {
         temp = new Dib;
-        if (!temp->Create(source.Width(), source.AbsHeight(), 8) ||
-            !temp->CopyColorTable(source) || !temp->Copy(source))
+        if (!temp->Create(source.Width(), source.AbsHeight(), 8) || !temp->CopyColorTable(source) ||
+            !temp->Copy(source))
             return 0;
         src = temp.get();
         bits = 8;
@@ -213,8 +213,9 @@ int Dib::MapToGreyScale(const Dib& source) {
         RgbQuad table[256] = {};
         int n = std::min(src->GetColorTable(table), src->ColorCount());
         for (int i = 0; i < 256; ++i)
-            grey[i] = i < n ? static_cast<uint8_t>((table[i].blue + table[i].green + table[i].red) / 3)
-                            : static_cast<uint8_t>(i);
+            grey[i] =
+                i < n ? static_cast<uint8_t>((table[i].blue + table[i].green + table[i].red) / 3)
+                      : static_cast<uint8_t>(i);
     }
     Layout16 layout = bits == 16 ? src->Get16BitLayout() : layoutInvalid;
     if (!Create(w, h, 8, false))
@@ -236,9 +237,10 @@ int Dib::MapToGreyScale(const Dib& source) {
         case 16:
             for (int x = 0; x < w; ++x) {
                 unsigned v = s[2 * x] | (s[2 * x + 1] << 8);
-                unsigned k = layout == layout555
-                                 ? (((v >> 10) & 31) << 3) + (((v >> 5) & 31) << 3) + ((v & 31) << 3)
-                                 : (((v >> 11) & 31) << 3) + (((v >> 5) & 63) << 2) + ((v & 31) << 3);
+                unsigned k =
+                    layout == layout555
+                        ? (((v >> 10) & 31) << 3) + (((v >> 5) & 31) << 3) + ((v & 31) << 3)
+                        : (((v >> 11) & 31) << 3) + (((v >> 5) & 63) << 2) + ((v & 31) << 3);
                 t[x] = static_cast<uint8_t>((k + 1) / 3);
             }
             break;

@@ -24,10 +24,9 @@ constexpr int16_t kTaps8[4][32] = {
      -25, -26, -26, -26, -26, -26, -25, -24, -22, -20, -18, -16, -13, -9,  -6,  -2},
     {2,  6,  11, 16, 21, 26, 31, 37, 42, 47, 51, 56, 60, 64, 67, 69,
      71, 73, 74, 73, 73, 71, 68, 65, 60, 55, 49, 42, 34, 25, 15, 5},
-    {-5,   -17,  -29,  -41,  -54,  -66,  -79,  -92,  -104, -116, -128,
-     -139, -149, -158, -166, -172, -177, -181, -183, -183, -181, -177,
-     -171, -163, -153, -140, -125, -107, -87,  -65,  -41,  -14},
-    {14,  45,  78,  113, 150, 188, 228, 268, 310, 352, 395, 439, 482, 525, 568, 610,
+    {-5,   -17,  -29,  -41,  -54,  -66,  -79,  -92,  -104, -116, -128, -139, -149, -158, -166, -172,
+     -177, -181, -183, -183, -181, -177, -171, -163, -153, -140, -125, -107, -87,  -65,  -41,  -14},
+    {14,  45,  78,  113, 150, 188, 228, 268, 310, 352, 395, 439, 482, 525,  568,  610,
      651, 691, 730, 767, 802, 835, 866, 894, 919, 942, 962, 979, 992, 1002, 1009, 1013},
 };
 
@@ -80,7 +79,9 @@ void BuildTables() {
     });
 }
 
-inline uint8_t Clamp255(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+inline uint8_t Clamp255(int32_t v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 // Halves a line of n values into (n + 1) / 2 values.
 void HalveLine(const int32_t* s, int n, int32_t* h) {
@@ -138,8 +139,8 @@ DibScale::DibScale(Dib& destination, const Dib& source, int mode, Progress progr
     int sw = source.Width(), sh = source.AbsHeight();
     int dw = destination.Width(), dh = destination.AbsHeight();
     // A size shifted left by 16 must fit in 32 bits.
-    if (sw < 1 || sh < 1 || dw < 1 || dh < 1 || sw > kMaxSize || sh > kMaxSize ||
-        dw > kMaxSize || dh > kMaxSize) {
+    if (sw < 1 || sh < 1 || dw < 1 || dh < 1 || sw > kMaxSize || sh > kMaxSize || dw > kMaxSize ||
+        dh > kMaxSize) {
         LogMessage("DibScale: size out of range\n");
         return;
     }
@@ -175,12 +176,20 @@ DibScale::DibScale(Dib& destination, const Dib& source, int mode, Progress progr
     }
     modeUsed_ = mode_;
     switch (mode_) {
-    case 0: Nearest(destination, *src); break;
-    case 1: Bilinear(destination, *src); break;
+    case 0:
+        Nearest(destination, *src);
+        break;
+    case 1:
+        Bilinear(destination, *src);
+        break;
     case 2:
     case 3:
-    case 4: Filtered(destination, *src); break;
-    default: modeUsed_ = -1; break;
+    case 4:
+        Filtered(destination, *src);
+        break;
+    default:
+        modeUsed_ = -1;
+        break;
     }
 }
 

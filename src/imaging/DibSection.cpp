@@ -14,7 +14,9 @@ ORVIK_IMPLEMENT_SERIAL(DibSection, Dib, kVersionableSchema | 2)
 
 DibSection::DibSection() = default;
 
-DibSection::~DibSection() { DibSection::Release(); }
+DibSection::~DibSection() {
+    DibSection::Release();
+}
 
 void DibSection::Release() {
     // The surface goes first: it owns the pixels the image points at.
@@ -68,8 +70,8 @@ int DibSection::CreateDIBSection(int width, int height, int bitCount, bool usePa
             // The surface shows the selected palette's colours.
             RgbQuad table[256] = {};
             for (int i = 0; i < std::min(palette_->Size(), ColorCount()); ++i)
-                table[i] = RgbQuad{palette_->At(i).blue, palette_->At(i).green,
-                                   palette_->At(i).red, 0};
+                table[i] =
+                    RgbQuad{palette_->At(i).blue, palette_->At(i).green, palette_->At(i).red, 0};
             surface_->SetColorTable(0, ColorCount(), reinterpret_cast<const uint8_t*>(table));
         }
     }

@@ -19,7 +19,9 @@ ORVIK_INLINE V16 Load(const uint8_t* p) {
     return v;
 }
 
-ORVIK_INLINE void Store(uint8_t* p, V16 v) { std::memcpy(p, &v, 16); }
+ORVIK_INLINE void Store(uint8_t* p, V16 v) {
+    std::memcpy(p, &v, 16);
+}
 
 ORVIK_INLINE bool AllZero(V16 v) {
     uint64_t h[2];
@@ -37,12 +39,12 @@ ORVIK_INLINE bool AllOnes(V16 v) {
 #define P3F(p) ((3 * (p) + K) < 32 ? (3 * (p) + K) : 0)
 #define P3G(p) ((3 * (p) + K) < 32 ? (p) : 16 + (3 * (p) + K) - 32)
 template <int K> ORVIK_INLINE V16 Pick3(V16 e0, V16 e1, V16 e2) {
-    V16 t = __builtin_shufflevector(e0, e1, P3F(0), P3F(1), P3F(2), P3F(3), P3F(4), P3F(5),
-                                    P3F(6), P3F(7), P3F(8), P3F(9), P3F(10), P3F(11), P3F(12),
-                                    P3F(13), P3F(14), P3F(15));
-    return __builtin_shufflevector(t, e2, P3G(0), P3G(1), P3G(2), P3G(3), P3G(4), P3G(5),
-                                   P3G(6), P3G(7), P3G(8), P3G(9), P3G(10), P3G(11), P3G(12),
-                                   P3G(13), P3G(14), P3G(15));
+    V16 t = __builtin_shufflevector(e0, e1, P3F(0), P3F(1), P3F(2), P3F(3), P3F(4), P3F(5), P3F(6),
+                                    P3F(7), P3F(8), P3F(9), P3F(10), P3F(11), P3F(12), P3F(13),
+                                    P3F(14), P3F(15));
+    return __builtin_shufflevector(t, e2, P3G(0), P3G(1), P3G(2), P3G(3), P3G(4), P3G(5), P3G(6),
+                                   P3G(7), P3G(8), P3G(9), P3G(10), P3G(11), P3G(12), P3G(13),
+                                   P3G(14), P3G(15));
 }
 
 // Each of 16 values three times over: byte j of part C is a[(16C + j) / 3].
@@ -73,9 +75,12 @@ ORVIK_INLINE V16 Bytes48(const uint8_t* s, int sourceBytes, int part) {
     if (sourceBytes == 3)
         return Load(s + 16 * part);
     switch (part) {
-    case 0: return Pack4To3<0>(Load(s), Load(s + 16));
-    case 1: return Pack4To3<1>(Load(s + 16), Load(s + 32));
-    default: return Pack4To3<2>(Load(s + 32), Load(s + 48));
+    case 0:
+        return Pack4To3<0>(Load(s), Load(s + 16));
+    case 1:
+        return Pack4To3<1>(Load(s + 16), Load(s + 32));
+    default:
+        return Pack4To3<2>(Load(s + 32), Load(s + 48));
     }
 }
 
@@ -124,8 +129,8 @@ ORVIK_INLINE U8 High(V16 v) {
                                        15, 16);
 }
 ORVIK_INLINE V16 Narrow(U8 lo, U8 hi) {
-    return __builtin_shufflevector((V16)lo, (V16)hi, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22,
-                                   24, 26, 28, 30);
+    return __builtin_shufflevector((V16)lo, (V16)hi, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24,
+                                   26, 28, 30);
 }
 
 ORVIK_INLINE U8 BlendLanes(U8 D, U8 S, U8 A, bool premultiplied) {
@@ -155,10 +160,10 @@ ORVIK_INLINE void CompositeBody(uint8_t* d, const uint8_t* s, int sourceBytes, c
         } else {
             // The fourth byte of each of 16 four-byte pixels.
             const uint8_t* base = ap - 3;
-            V16 x = __builtin_shufflevector(Load(base), Load(base + 16), 3, 7, 11, 15, 19, 23,
+            V16 x = __builtin_shufflevector(Load(base), Load(base + 16), 3, 7, 11, 15, 19, 23, 27,
+                                            31, 0, 0, 0, 0, 0, 0, 0, 0);
+            V16 y = __builtin_shufflevector(Load(base + 32), Load(base + 48), 3, 7, 11, 15, 19, 23,
                                             27, 31, 0, 0, 0, 0, 0, 0, 0, 0);
-            V16 y = __builtin_shufflevector(Load(base + 32), Load(base + 48), 3, 7, 11, 15, 19,
-                                            23, 27, 31, 0, 0, 0, 0, 0, 0, 0, 0);
             alpha = __builtin_shufflevector(x, y, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21,
                                             22, 23);
         }
@@ -217,8 +222,12 @@ ORVIK_INLINE void Key24Body(uint8_t* t, const uint8_t* s, int n, const uint8_t k
     }
 }
 
-void Row24To32Plain(uint8_t* t, const uint8_t* s, int n) { Row24To32Body(t, s, n); }
-void Row32To24Plain(uint8_t* t, const uint8_t* s, int n) { Row32To24Body(t, s, n); }
+void Row24To32Plain(uint8_t* t, const uint8_t* s, int n) {
+    Row24To32Body(t, s, n);
+}
+void Row32To24Plain(uint8_t* t, const uint8_t* s, int n) {
+    Row32To24Body(t, s, n);
+}
 void CompositePlain(uint8_t* d, const uint8_t* s, int sb, const uint8_t* a, int as, int n, bool p) {
     CompositeBody(d, s, sb, a, as, n, p);
 }
@@ -250,7 +259,9 @@ bool HasShuffles() {
     return yes;
 }
 #else
-bool HasShuffles() { return false; }
+bool HasShuffles() {
+    return false;
+}
 #define Row24To32Shuffles Row24To32Plain
 #define Row32To24Shuffles Row32To24Plain
 #define CompositeShuffles CompositePlain

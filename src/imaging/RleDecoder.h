@@ -18,8 +18,7 @@ namespace orvik {
 class RleDecoder {
 public:
     RleDecoder(const uint8_t* data, size_t size, int bitsPerIndex, int width, int rows)
-        : data_(data), size_(data ? size : 0), bits_(bitsPerIndex), width_(width),
-          rows_(rows) {}
+        : data_(data), size_(data ? size : 0), bits_(bitsPerIndex), width_(width), rows_(rows) {}
 
     // Calls put(rowFromBottom, x, index) for each decoded pixel inside the
     // picture.
@@ -48,13 +47,14 @@ public:
                 i += 2;
             } else {
                 size_t bytes = bits_ == 8 ? static_cast<size_t>(v) : static_cast<size_t>(v + 1) / 2;
-                int available = static_cast<int>(
-                    bits_ == 8 ? std::min(bytes, size_ - i) : std::min(bytes, size_ - i) * 2);
+                int available = static_cast<int>(bits_ == 8 ? std::min(bytes, size_ - i)
+                                                            : std::min(bytes, size_ - i) * 2);
                 int count = std::min(v, available);
                 int inside = std::clamp(width_ - x, 0, count);
                 for (int k = 0; k < inside; ++k) {
                     int index = bits_ == 8 ? d[i + k]
-                                           : (k & 1) ? d[i + k / 2] & 15 : d[i + k / 2] >> 4;
+                                : (k & 1)  ? d[i + k / 2] & 15
+                                           : d[i + k / 2] >> 4;
                     put(row, x + k, index);
                 }
                 if (count < v)

@@ -21,10 +21,9 @@ const Palette& FixedPalette() {
         for (int g = 0; g < 8; ++g)
             for (int r = 0; r < 8; ++r)
                 for (int b = 0; b < 4; ++b)
-                    entries[g * 32 + r * 4 + b] =
-                        Palette::Entry{static_cast<uint8_t>(r * 255 / 7),
-                                       static_cast<uint8_t>(g * 255 / 7),
-                                       static_cast<uint8_t>(b * 255 / 3), 0};
+                    entries[g * 32 + r * 4 + b] = Palette::Entry{
+                        static_cast<uint8_t>(r * 255 / 7), static_cast<uint8_t>(g * 255 / 7),
+                        static_cast<uint8_t>(b * 255 / 3), 0};
         p.Create(entries, 256);
         return p;
     }();
@@ -44,7 +43,9 @@ const Palette& XPalette::AppPalette() {
     return p && p->IsValid() ? *p : FixedPalette();
 }
 
-void XPalette::SetAppPalette(const XPalette* palette) { appPalette.store(palette); }
+void XPalette::SetAppPalette(const XPalette* palette) {
+    appPalette.store(palette);
+}
 
 int XPalette::LoadFromResource(const std::string& name) {
     RefPtr<Dib> dib = new Dib;
@@ -69,7 +70,8 @@ int XPalette::LoadFromResource(const std::string& name) {
 }
 
 int XPalette::CreateFromEntries(const uint8_t* rgbf, size_t size) {
-    if (!rgbf || size % 4 != 0 || size == 0 || size > 4 * 256 || !CreateFromBytes(rgbf, static_cast<int>(size / 4))) {
+    if (!rgbf || size % 4 != 0 || size == 0 || size > 4 * 256 ||
+        !CreateFromBytes(rgbf, static_cast<int>(size / 4))) {
         LogMessage("XPalette - could not create palette\n");
         return 0;
     }

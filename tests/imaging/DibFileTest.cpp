@@ -76,8 +76,8 @@ std::vector<uint8_t> BmpFile(const std::vector<uint8_t>& info, const std::vector
 std::vector<uint8_t> GreyTable(int n) {
     std::vector<uint8_t> t;
     for (int i = 0; i < n; ++i)
-        t.insert(t.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                           static_cast<uint8_t>(i), 0});
+        t.insert(t.end(),
+                 {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0});
     return t;
 }
 
@@ -101,8 +101,8 @@ TEST(DibFile, RoundTripsEveryDepth) {
     struct Case {
         int bits, height;
         bool bitFields565;
-    } cases[] = {{1, 3, false},  {4, 3, false},  {8, 3, false}, {8, -3, false}, {16, 3, false},
-                 {16, 3, true},  {24, 3, false}, {24, -3, false}, {32, 3, false}};
+    } cases[] = {{1, 3, false}, {4, 3, false},  {8, 3, false},   {8, -3, false}, {16, 3, false},
+                 {16, 3, true}, {24, 3, false}, {24, -3, false}, {32, 3, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, height " << c.height);
         RefPtr<Dib> d = new Dib;
@@ -143,8 +143,8 @@ TEST(DibFile, ReadsV5HeadersAndHonoursThePixelOffset) {
         RefPtr<Dib> d = LoadBytes(BmpFile(Info(size, 2, 2, 24, 0, 16), {}, pixels));
         ASSERT_TRUE(d);
         EXPECT_EQ(d->Header()->size, 40u);
-        EXPECT_EQ(PixelsOf(*d), (std::vector<std::vector<uint32_t>>{
-                                    {Rgb(9, 8, 7), Rgb(12, 11, 10)}, {Rgb(3, 2, 1), Rgb(6, 5, 4)}}));
+        EXPECT_EQ(PixelsOf(*d), (std::vector<std::vector<uint32_t>>{{Rgb(9, 8, 7), Rgb(12, 11, 10)},
+                                                                    {Rgb(3, 2, 1), Rgb(6, 5, 4)}}));
     }
     // Seven bytes of something else between the header and the pixels.
     std::vector<uint8_t> gap(7, 0xEE);
@@ -238,7 +238,8 @@ TEST(DibFile, RefusesDamagedHeaders) {
          "bad run-length data size"},
         {"overlapping offset", BmpFile(Info(40, 2, 2, 24, 0), {}, px, 20),
          "pixel data overlaps the header"},
-        {"truncated header", std::vector<uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0},
+        {"truncated header",
+         std::vector<uint8_t>{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0},
          "can't read header"},
     };
     for (const Case& c : cases) {
@@ -252,8 +253,8 @@ TEST(DibFile, RunLength8) {
     // 4 x 3: bottom row 9 . . . ; middle . . . 8 (reached by a delta); top
     // 4 5 6 1 from an absolute run and an encoded one.
     std::vector<uint8_t> stream = {1, 9, 0, 2, 2, 1, 1, 8, 0, 0, 0, 3, 4, 5, 6, 0, 1, 1, 0, 1};
-    RefPtr<Dib> d = LoadBytes(
-        BmpFile(Info(40, 4, 3, 8, 1, static_cast<uint32_t>(stream.size())), GreyTable(256), stream));
+    RefPtr<Dib> d = LoadBytes(BmpFile(Info(40, 4, 3, 8, 1, static_cast<uint32_t>(stream.size())),
+                                      GreyTable(256), stream));
     ASSERT_TRUE(d);
     EXPECT_TRUE(d->IsRunLengthCoded());
     RefPtr<Dib> idx = new Dib;
@@ -289,8 +290,8 @@ TEST(DibFile, RunsPastTheRowAreClipped) {
     // Row 0 runs 5 pixels into a 2-pixel row; the top row runs 200 pixels
     // past the end of the whole picture.
     std::vector<uint8_t> stream = {5, 3, 0, 0, 200, 4, 0, 1};
-    RefPtr<Dib> d = LoadBytes(
-        BmpFile(Info(40, 2, 3, 8, 1, static_cast<uint32_t>(stream.size())), GreyTable(256), stream));
+    RefPtr<Dib> d = LoadBytes(BmpFile(Info(40, 2, 3, 8, 1, static_cast<uint32_t>(stream.size())),
+                                      GreyTable(256), stream));
     ASSERT_TRUE(d);
     RefPtr<Dib> idx = new Dib;
     ASSERT_TRUE(idx->Create(2, 3, 8));
@@ -336,7 +337,8 @@ TEST(DibFile, OpenErrors) {
     RefPtr<Dib> d = new Dib;
     EXPECT_FALSE(d->LoadFromFile(InHome("missing.bmp")));
     EXPECT_TRUE(LogHas("Dib::LoadFromFile can't open file\n"));
-    WriteBytes(InHome("text.bmp"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'});
+    WriteBytes(InHome("text.bmp"),
+               {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'});
     EXPECT_FALSE(d->LoadFromFile(InHome("text.bmp")));
     EXPECT_TRUE(LogHas("Dib::LoadHeader not a bitmap file\n"));
     WriteBytes(InHome("short.bmp"), {'B', 'M', 1});
@@ -406,7 +408,8 @@ TEST(DibFile, LoadsResourceBitmaps) {
     std::vector<uint8_t> table = GreyTable(256);
     table[4 * 7 + 2] = 200; // colour 7 is reddish
     ResourceLibraryWriter w;
-    w.Add(ResourceLibrary::bitmap, "PICTURE", packed(BmpFile(Info(40, 2, 1, 8, 0), table, {7, 9, 0, 0})));
+    w.Add(ResourceLibrary::bitmap, "PICTURE",
+          packed(BmpFile(Info(40, 2, 1, 8, 0), table, {7, 9, 0, 0})));
     std::vector<uint8_t> px = {1, 2, 3, 0};
     w.Add(ResourceLibrary::bitmap, 6342, packed(BmpFile(Info(124, 1, 1, 24, 0), {}, px)));
     OwnBitmapLibrary lib(w);

@@ -38,8 +38,9 @@ Rgb24 SixteenColours() {
     Rgb24 p;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x)
-            p.insert(p.end(), {static_cast<uint8_t>((x % 4) * 80), static_cast<uint8_t>((y % 4) * 60),
-                               static_cast<uint8_t>(((x + y) % 4 < 2) ? 200 : 10)});
+            p.insert(p.end(),
+                     {static_cast<uint8_t>((x % 4) * 80), static_cast<uint8_t>((y % 4) * 60),
+                      static_cast<uint8_t>(((x + y) % 4 < 2) ? 200 : 10)});
     return p;
 }
 
@@ -176,8 +177,8 @@ TEST_F(DibInterop, ReadsImageMagicks16BitAndAlphaBitmaps) {
                       "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     std::vector<uint8_t> bytes(pam.begin(), pam.end());
     for (int i = 0; i < kW * kH; ++i)
-        bytes.insert(bytes.end(), {ref[3 * i], ref[3 * i + 1], ref[3 * i + 2],
-                                   static_cast<uint8_t>(i * 2 + 3)});
+        bytes.insert(bytes.end(),
+                     {ref[3 * i], ref[3 * i + 1], ref[3 * i + 2], static_cast<uint8_t>(i * 2 + 3)});
     WriteBytes(InHome("ref.pam"), bytes);
     std::string out = InHome("im32.bmp");
     int status = -1;
@@ -225,14 +226,17 @@ TEST_F(DibInterop, WhatOrvikWritesOpensElsewhere) {
                                                         : row[x / 8] & ~(0x80 >> (x % 8)));
         }
         for (size_t i = 0; i < colours.size(); ++i)
-            d.ColorTable()[i] = RgbQuad{BlueOf(colours[i]), GreenOf(colours[i]), RedOf(colours[i]), 0};
+            d.ColorTable()[i] =
+                RgbQuad{BlueOf(colours[i]), GreenOf(colours[i]), RedOf(colours[i]), 0};
     };
     auto fill16 = [](Dib& d, const Rgb24& p, bool six) {
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) {
                 const uint8_t* s = &p[3 * (y * kW + x)];
-                uint16_t v = six ? static_cast<uint16_t>(((s[0] >> 3) << 11) | ((s[1] >> 2) << 5) | (s[2] >> 3))
-                                 : static_cast<uint16_t>(((s[0] >> 3) << 10) | ((s[1] >> 3) << 5) | (s[2] >> 3));
+                uint16_t v = six ? static_cast<uint16_t>(((s[0] >> 3) << 11) | ((s[1] >> 2) << 5) |
+                                                         (s[2] >> 3))
+                                 : static_cast<uint16_t>(((s[0] >> 3) << 10) | ((s[1] >> 3) << 5) |
+                                                         (s[2] >> 3));
                 std::memcpy(d.PixelAddress(x, y), &v, 2);
             }
     };
@@ -242,10 +246,14 @@ TEST_F(DibInterop, WhatOrvikWritesOpensElsewhere) {
         int kind; // 0 true colour, 1 indexed, 2 5-5-5, 3 5-6-5
         const Rgb24* picture;
     } cases[] = {
-        {"24-bit", 24, kH, 0, &many},         {"24-bit top-down", 24, -kH, 0, &many},
-        {"32-bit", 32, kH, 0, &many},         {"8-bit", 8, kH, 1, &many},
-        {"8-bit top-down", 8, -kH, 1, &many}, {"4-bit", 4, kH, 1, &sixteen},
-        {"1-bit", 1, kH, 1, &bw},             {"16-bit 5-5-5", 16, kH, 2, &many},
+        {"24-bit", 24, kH, 0, &many},
+        {"24-bit top-down", 24, -kH, 0, &many},
+        {"32-bit", 32, kH, 0, &many},
+        {"8-bit", 8, kH, 1, &many},
+        {"8-bit top-down", 8, -kH, 1, &many},
+        {"4-bit", 4, kH, 1, &sixteen},
+        {"1-bit", 1, kH, 1, &bw},
+        {"16-bit 5-5-5", 16, kH, 2, &many},
         {"16-bit 5-6-5", 16, kH, 3, &many},
     };
     for (const Case& c : cases) {

@@ -48,10 +48,8 @@ TEST(DibScale, NearestNeighbour) {
 TEST(DibScale, Bilinear) {
     EXPECT_EQ(Scale({{0, 100}}, 4, 1, 1), (Grid{{0, 50, 100, 100}}));
     // Worked by hand from the fixed-point rules.
-    EXPECT_EQ(Scale({{0, 100}, {200, 50}}, 4, 4, 1), (Grid{{0, 50, 100, 100},
-                                                           {100, 88, 75, 75},
-                                                           {200, 125, 50, 50},
-                                                           {200, 125, 50, 50}}));
+    EXPECT_EQ(Scale({{0, 100}, {200, 50}}, 4, 4, 1),
+              (Grid{{0, 50, 100, 100}, {100, 88, 75, 75}, {200, 125, 50, 50}, {200, 125, 50, 50}}));
     // Four equal neighbours give their value exactly.
     EXPECT_EQ(Scale({{77, 77}, {77, 77}}, 5, 3, 1), Grid(3, std::vector<int>(5, 77)));
     // Every channel of a 24-bit picture on its own.
@@ -241,7 +239,7 @@ TEST(DibScale, ProgressAndCancel) {
     EXPECT_TRUE(cancelled.Cancelled());
     EXPECT_EQ(calls, 3);
     Grid out = Bytes8(*d);
-    EXPECT_EQ(out[0][0], 200);                     // written before the cancel
+    EXPECT_EQ(out[0][0], 200);                      // written before the cancel
     EXPECT_EQ(out[2], (std::vector<int>{7, 7, 7})); // the third row was not
     EXPECT_EQ(out[7], (std::vector<int>{7, 7, 7}));
 }

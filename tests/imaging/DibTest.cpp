@@ -28,9 +28,10 @@ TEST(Dib, DerivedQuantities) {
         int width, height, bits;
         int lineSize, pixelSize, colorCount, headerSize;
     } cases[] = {
-        {1, 1, 8, 4, 1, 256, 40 + 1024},  {3, 2, 24, 12, 3, 0, 40},  {5, 1, 4, 4, 1, 16, 40 + 64},
-        {9, 3, 1, 4, 1, 2, 48},           {33, 1, 1, 8, 1, 2, 48},   {3, 1, 16, 8, 2, 0, 40},
-        {3, -4, 32, 12, 4, 0, 40},        {720, 480, 24, 2160, 3, 0, 40},
+        {1, 1, 8, 4, 1, 256, 40 + 1024}, {3, 2, 24, 12, 3, 0, 40},
+        {5, 1, 4, 4, 1, 16, 40 + 64},    {9, 3, 1, 4, 1, 2, 48},
+        {33, 1, 1, 8, 1, 2, 48},         {3, 1, 16, 8, 2, 0, 40},
+        {3, -4, 32, 12, 4, 0, 40},       {720, 480, 24, 2160, 3, 0, 40},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.bits);
@@ -328,8 +329,8 @@ TEST(Dib, CompositeAtFullAndNoAlphaGivesOverlayAndBackground) {
     for (int sourceBits : {24, 32})
         for (int alphaBits : {8, 32})
             for (bool premultiplied : {false, true}) {
-                SCOPED_TRACE(testing::Message() << sourceBits << "/" << alphaBits << "/"
-                                                << premultiplied);
+                SCOPED_TRACE(testing::Message()
+                             << sourceBits << "/" << alphaBits << "/" << premultiplied);
                 // Wider than one block of the compositing loop.
                 const int w = 700, h = 3;
                 RefPtr<Dib> bg = randomImage(24, w, h), fg = randomImage(sourceBits, w, h);
@@ -351,7 +352,7 @@ TEST(Dib, CompositeAtFullAndNoAlphaGivesOverlayAndBackground) {
                         const uint8_t* s = fg->PixelAddress(x, y);
                         const uint8_t* o = before->PixelAddress(x, y);
                         for (int c = 0; c < 3; ++c) {
-                            int expect = x < w / 2 ? s[c]
+                            int expect = x < w / 2    ? s[c]
                                          : x % 7 != 0 ? o[c]
                                          : premultiplied
                                              ? std::min<int>(s[c], 77) + ((o[c] * (256 - 77)) >> 8)
@@ -364,7 +365,8 @@ TEST(Dib, CompositeAtFullAndNoAlphaGivesOverlayAndBackground) {
 
 TEST(Dib, CompositeClipsAgainstTheAlphaPicture) {
     RefPtr<Dib> bg = Make24(std::vector<std::vector<uint32_t>>(4, std::vector<uint32_t>(4, 0)));
-    RefPtr<Dib> fg = Make24(std::vector<std::vector<uint32_t>>(4, std::vector<uint32_t>(4, kWhite)));
+    RefPtr<Dib> fg =
+        Make24(std::vector<std::vector<uint32_t>>(4, std::vector<uint32_t>(4, kWhite)));
     RefPtr<Dib> alpha = MakeGrey8({{255, 255}, {255, 255}});
     Point from(1, 0);
     ASSERT_TRUE(bg->Composite(*fg, *alpha, nullptr, &from));
@@ -384,8 +386,8 @@ TEST(Dib, CompositeRefusesOtherDepths) {
 
 TEST(Dib, SelfKeyExtractAndCopyAlpha) {
     OpenTestLog();
-    RefPtr<Dib> src = Make24({{Rgb(1, 2, 3), Rgb(9, 9, 9), Rgb(1, 2, 3)},
-                              {Rgb(1, 2, 4), Rgb(1, 2, 3), Rgb(0, 0, 0)}});
+    RefPtr<Dib> src = Make24(
+        {{Rgb(1, 2, 3), Rgb(9, 9, 9), Rgb(1, 2, 3)}, {Rgb(1, 2, 4), Rgb(1, 2, 3), Rgb(0, 0, 0)}});
     RefPtr<Dib> mask = new Dib;
     ASSERT_TRUE(mask->Create(2, 3, 8)); // smaller width, taller: common part only
     mask->Set(42);

@@ -142,12 +142,8 @@ TEST(DibSection, DrawsShapes) {
         dc.Rectangle(Rect(5, 1, 8, 6));
         dc.FillRect(Rect(0, 5, 2, 9), Grey(7));
     }
-    EXPECT_EQ(Picture(*s), (std::vector<std::string>{"#####...",
-                                                     "....####",
-                                                     "....####",
-                                                     ".....###",
-                                                     ".....###",
-                                                     "##...###"}));
+    EXPECT_EQ(Picture(*s), (std::vector<std::string>{"#####...", "....####", "....####", ".....###",
+                                                     ".....###", "##...###"}));
     EXPECT_EQ(s->GetPixel(4, 2), 255u);
     EXPECT_EQ(s->GetPixel(5, 1), 100u); // outline
     EXPECT_EQ(s->GetPixel(6, 3), 50u);  // interior
@@ -235,7 +231,8 @@ TEST(VectorDrawing, ParsesItsOwnForm) {
                        "line 0 0 10 10 20 0\n";
     VectorDrawing d;
     std::string error;
-    ASSERT_TRUE(d.Parse(reinterpret_cast<const uint8_t*>(good), std::strlen(good), &error)) << error;
+    ASSERT_TRUE(d.Parse(reinterpret_cast<const uint8_t*>(good), std::strlen(good), &error))
+        << error;
     EXPECT_EQ(d.Frame(), Rect(0, 0, 100, 50));
     ASSERT_EQ(d.Shapes().size(), 4u);
     EXPECT_EQ(d.Shapes()[0].color, Rgb(255, 0, 0));
@@ -309,8 +306,8 @@ TEST(VectorDrawing, PlaysTheWipeDrawings) {
             DibSectionDC dc(*s);
             dc.SetBrush(kWhite);
             dc.SetNullPen();
-            ASSERT_TRUE(dc.PlayDrawing(drawing, Rect(-20 * 41 + 20, -20 * 41 + 20, 20 * 41 + 21,
-                                                     20 * 41 + 21)));
+            ASSERT_TRUE(dc.PlayDrawing(
+                drawing, Rect(-20 * 41 + 20, -20 * 41 + 20, 20 * 41 + 21, 20 * 41 + 21)));
             ASSERT_TRUE(dc.PlayDrawing(drawing, Rect(1000, 1000, 2000, 2000)));
         }
         EXPECT_EQ(Picture(*s), std::vector<std::string>(41, std::string(41, '#')));
@@ -356,8 +353,8 @@ TEST(Dib, CopyTiledAndPlatformBitmaps) {
     RefPtr<Dib> d = MakeGrey8(std::vector<std::vector<int>>(3, std::vector<int>(5, 0)));
     Rect area(1, 0, 5, 3);
     ASSERT_TRUE(d->CopyTiled(*tile, &area, nullptr));
-    EXPECT_EQ(Bytes8(*d), (std::vector<std::vector<int>>{
-                              {0, 2, 1, 2, 1}, {0, 4, 3, 4, 3}, {0, 2, 1, 2, 1}}));
+    EXPECT_EQ(Bytes8(*d),
+              (std::vector<std::vector<int>>{{0, 2, 1, 2, 1}, {0, 4, 3, 4, 3}, {0, 2, 1, 2, 1}}));
 
     std::unique_ptr<DrawingSurface> bitmap = tile->ToBitmap(nullptr);
     ASSERT_TRUE(bitmap);

@@ -10,11 +10,17 @@
 
 namespace orvik::test {
 
-void OpenTestLog() { OpenLog(Home(), 0); }
+void OpenTestLog() {
+    OpenLog(Home(), 0);
+}
 
-std::string LogText() { return ReadFile(LogPath()); }
+std::string LogText() {
+    return ReadFile(LogPath());
+}
 
-bool LogHas(const std::string& line) { return LogText().find(line) != std::string::npos; }
+bool LogHas(const std::string& line) {
+    return LogText().find(line) != std::string::npos;
+}
 
 RefPtr<Dib> MakeGrey8(const std::vector<std::vector<int>>& rows) {
     RefPtr<Dib> d = new Dib;
@@ -65,7 +71,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> RunCommand(const std::string& command, int* status) {

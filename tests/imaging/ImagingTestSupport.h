@@ -14,7 +14,7 @@ std::string LogText();
 bool LogHas(const std::string& line);
 
 // Images from pixel values given top row first.
-RefPtr<Dib> MakeGrey8(const std::vector<std::vector<int>>& rows); // grey ramp table
+RefPtr<Dib> MakeGrey8(const std::vector<std::vector<int>>& rows);   // grey ramp table
 RefPtr<Dib> Make24(const std::vector<std::vector<uint32_t>>& rows); // colour refs
 // Pixel values of a whole image, top row first (GetPixel values).
 std::vector<std::vector<uint32_t>> PixelsOf(const Dib& dib);

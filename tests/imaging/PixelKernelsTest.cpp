@@ -49,7 +49,9 @@ TEST(PixelKernels, CompositesEveryAlpha) {
                     // Every alpha value, and whole runs of 0 and of 255.
                     for (int i = 0; i < n; ++i)
                         a[alphaStep * i + (alphaStep == 4 ? 3 : 0)] =
-                            static_cast<uint8_t>(i < 16 ? 0 : i < 32 ? 255 : (i * 7) % 256);
+                            static_cast<uint8_t>(i < 16   ? 0
+                                                 : i < 32 ? 255
+                                                          : (i * 7) % 256);
                     const uint8_t* alpha = a.data() + (alphaStep == 4 ? 3 : 0);
                     std::vector<uint8_t> expect = d;
                     for (int i = 0; i < n; ++i) {

@@ -49,7 +49,9 @@ const Palette* DrawContext::SelectPalette(const Palette* palette) {
     return old;
 }
 
-int DrawContext::RealizePalette() const { return palette_ ? palette_->Size() : 0; }
+int DrawContext::RealizePalette() const {
+    return palette_ ? palette_->Size() : 0;
+}
 
 void DrawContext::SetPen(ColorRef color, int width) {
     penColor_ = color;
@@ -70,7 +72,9 @@ bool DrawContext::SelectFont(const std::string& family, int pixelHeight, bool bo
     return true;
 }
 
-void DrawContext::SelectFont(std::shared_ptr<Font> font) { font_ = std::move(font); }
+void DrawContext::SelectFont(std::shared_ptr<Font> font) {
+    font_ = std::move(font);
+}
 
 void DrawContext::SetClipRect(const Rect* rect) {
     hasClip_ = rect != nullptr;
@@ -128,7 +132,9 @@ void DrawContext::Span(int y, int x0, int x1, const Ink& ink) {
     uint8_t* row = target_.Row(y);
     int n = x1 - x0;
     switch (target_.bitCount) {
-    case 8: std::memset(row + x0, ink.b[0], n); break;
+    case 8:
+        std::memset(row + x0, ink.b[0], n);
+        break;
     case 24:
         for (uint8_t* p = row + 3 * x0; n > 0; --n, p += 3) {
             p[0] = ink.b[0];
@@ -140,11 +146,14 @@ void DrawContext::Span(int y, int x0, int x1, const Ink& ink) {
         for (uint8_t* p = row + 4 * x0; n > 0; --n, p += 4)
             std::memcpy(p, ink.b, 4);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
-void DrawContext::Plot(int x, int y, const Ink& ink) { Span(y, x, x + 1, ink); }
+void DrawContext::Plot(int x, int y, const Ink& ink) {
+    Span(y, x, x + 1, ink);
+}
 
 void DrawContext::Stamp(int x, int y, const Ink& ink, int width) {
     if (width <= 1) {
@@ -206,7 +215,8 @@ void DrawContext::Segment(int x0, int y0, int x1, int y1, const Ink& ink, int wi
         4 * span) {
         double l = box.left - reach, t = box.top - reach, r = box.right + reach,
                b = box.bottom + reach;
-        double t0 = 0, t1 = 1, dxf = static_cast<double>(x1) - x0, dyf = static_cast<double>(y1) - y0;
+        double t0 = 0, t1 = 1, dxf = static_cast<double>(x1) - x0,
+               dyf = static_cast<double>(y1) - y0;
         auto cut = [&](double p, double q) {
             if (p == 0)
                 return q >= 0;
@@ -231,7 +241,8 @@ void DrawContext::Segment(int x0, int y0, int x1, int y1, const Ink& ink, int wi
         last = last || t1 < 1;
         x0 = nx0, y0 = ny0, x1 = nx1, y1 = ny1;
     }
-    int64_t dx = std::abs(static_cast<int64_t>(x1) - x0), dy = -std::abs(static_cast<int64_t>(y1) - y0);
+    int64_t dx = std::abs(static_cast<int64_t>(x1) - x0),
+            dy = -std::abs(static_cast<int64_t>(y1) - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int64_t err = dx + dy;
     int64_t x = x0, y = y0;
@@ -421,13 +432,18 @@ void DrawContext::Blend(int x, int y, const Ink& ink, int coverage) {
     uint8_t* p = target_.Row(y) + x * target_.PixelBytes();
     int keep = 255 - coverage;
     switch (target_.bitCount) {
-    case 8: p[0] = static_cast<uint8_t>((p[0] * keep + ink.b[0] * coverage + 127) / 255); break;
-    case 32: p[3] = static_cast<uint8_t>(p[3] + ((255 - p[3]) * coverage + 127) / 255); [[fallthrough]];
+    case 8:
+        p[0] = static_cast<uint8_t>((p[0] * keep + ink.b[0] * coverage + 127) / 255);
+        break;
+    case 32:
+        p[3] = static_cast<uint8_t>(p[3] + ((255 - p[3]) * coverage + 127) / 255);
+        [[fallthrough]];
     case 24:
         for (int c = 0; c < 3; ++c)
             p[c] = static_cast<uint8_t>((p[c] * keep + ink.b[c] * coverage + 127) / 255);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -442,25 +458,25 @@ int DrawContext::TextOut(int x, int y, std::string_view utf8) {
     // other 8-bit targets take the text colour where a pixel is half covered.
     bool blend = target_.bitCount != 8 || greyTable();
     int baseline = y + font_->Ascent();
-    return font_->Render(utf8, [&](int left, int top, int w, int rows, int pitch,
-                                   const uint8_t* cov) {
-        for (int r = 0; r < rows; ++r) {
-            int py = baseline + top + r;
-            if (py < box.top || py >= box.bottom)
-                continue;
-            const uint8_t* line = cov + static_cast<ptrdiff_t>(r) * pitch;
-            for (int c = 0; c < w; ++c) {
-                int px = x + left + c;
-                int a = line[c];
-                if (a == 0 || px < box.left || px >= box.right)
-                    continue;
-                if (a == 255 || (!blend && a >= 128))
-                    Plot(px, py, ink);
-                else if (blend)
-                    Blend(px, py, ink, a);
-            }
-        }
-    });
+    return font_->Render(utf8,
+                         [&](int left, int top, int w, int rows, int pitch, const uint8_t* cov) {
+                             for (int r = 0; r < rows; ++r) {
+                                 int py = baseline + top + r;
+                                 if (py < box.top || py >= box.bottom)
+                                     continue;
+                                 const uint8_t* line = cov + static_cast<ptrdiff_t>(r) * pitch;
+                                 for (int c = 0; c < w; ++c) {
+                                     int px = x + left + c;
+                                     int a = line[c];
+                                     if (a == 0 || px < box.left || px >= box.right)
+                                         continue;
+                                     if (a == 255 || (!blend && a >= 128))
+                                         Plot(px, py, ink);
+                                     else if (blend)
+                                         Blend(px, py, ink, a);
+                                 }
+                             }
+                         });
 }
 
 int DrawContext::TextWidth(std::string_view utf8) const {

@@ -41,12 +41,11 @@ FT_Library Library() {
 }
 
 // Finds the file of the best match; false when Fontconfig knows no font.
-bool MatchFile(const std::string& family, bool bold, bool italic, std::string& path,
-               int& index) {
+bool MatchFile(const std::string& family, bool bold, bool italic, std::string& path, int& index) {
     static bool configured = [] {
-        // Fontconfig loses a few bytes of its own while it parses the
-        // configuration, once per process; the leak checker is told not to
-        // count them against the program.
+    // Fontconfig loses a few bytes of its own while it parses the
+    // configuration, once per process; the leak checker is told not to
+    // count them against the program.
 #ifdef ORVIK_LEAK_CHECKS
         __lsan_disable();
 #endif
@@ -61,8 +60,7 @@ bool MatchFile(const std::string& family, bool bold, bool italic, std::string& p
     FcPattern* pattern = FcPatternCreate();
     if (!pattern)
         return false;
-    FcPatternAddString(pattern, FC_FAMILY,
-                       reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
@@ -142,11 +140,21 @@ std::shared_ptr<Font> Font::Create(const std::string& family, int pixelHeight, b
     return std::shared_ptr<Font>(new Font(std::move(impl)));
 }
 
-const std::string& Font::FilePath() const { return impl_->path; }
-const std::string& Font::FamilyName() const { return impl_->family; }
-int Font::PixelHeight() const { return impl_->pixelHeight; }
-int Font::Ascent() const { return impl_->ascent; }
-int Font::Descent() const { return impl_->descent; }
+const std::string& Font::FilePath() const {
+    return impl_->path;
+}
+const std::string& Font::FamilyName() const {
+    return impl_->family;
+}
+int Font::PixelHeight() const {
+    return impl_->pixelHeight;
+}
+int Font::Ascent() const {
+    return impl_->ascent;
+}
+int Font::Descent() const {
+    return impl_->descent;
+}
 
 int Font::Render(std::string_view utf8, const GlyphSink& sink) const {
     std::lock_guard<std::mutex> guard(impl_->lock);
@@ -179,6 +187,8 @@ int Font::Render(std::string_view utf8, const GlyphSink& sink) const {
     return static_cast<int>((penX + 32) >> 6);
 }
 
-int Font::Measure(std::string_view utf8) const { return Render(utf8, nullptr); }
+int Font::Measure(std::string_view utf8) const {
+    return Render(utf8, nullptr);
+}
 
 } // namespace orvik

@@ -73,8 +73,8 @@ bool VectorDrawing::Parse(const uint8_t* bytes, size_t size, std::string* error)
             if (w.size() != 2 || w[0] != kMagic || !ToInt(w[1], 0, 1000, version))
                 return fail(lineNo, "not a drawing (expected \"ORVIK-DRAWING 1\")");
             if (version != kVersion)
-                return fail(lineNo, "drawing version " + std::to_string(version) +
-                                        " is not supported");
+                return fail(lineNo,
+                            "drawing version " + std::to_string(version) + " is not supported");
             sawMagic = true;
             continue;
         }
@@ -145,16 +145,23 @@ std::string VectorDrawing::Text() const {
     for (const Shape& s : shapes_) {
         if (s.hasColor && (first || s.color != last)) {
             out += "color " + std::to_string(RedOf(s.color)) + " " +
-                   std::to_string(GreenOf(s.color)) + " " + std::to_string(BlueOf(s.color)) +
-                   "\n";
+                   std::to_string(GreenOf(s.color)) + " " + std::to_string(BlueOf(s.color)) + "\n";
             last = s.color;
             first = false;
         }
         switch (s.kind) {
-        case Kind::polygon: out += "polygon"; break;
-        case Kind::ellipse: out += "ellipse"; break;
-        case Kind::rectangle: out += "rectangle"; break;
-        case Kind::line: out += "line"; break;
+        case Kind::polygon:
+            out += "polygon";
+            break;
+        case Kind::ellipse:
+            out += "ellipse";
+            break;
+        case Kind::rectangle:
+            out += "rectangle";
+            break;
+        case Kind::line:
+            out += "line";
+            break;
         }
         for (int c : s.coords)
             out += " " + std::to_string(c);
