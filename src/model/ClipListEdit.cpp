@@ -34,12 +34,13 @@ bool Before(const Clip* s, const Clip* e) {
              after->GetStart() == e->GetStart());
 }
 
-// A single dropped clip never runs into the clip it is dropped before.
-void CutToNext(const ClipList& source, Clip* s, bool move, const Clip* e) {
+// A single dropped clip never runs into the clip it is dropped before. `s` is
+// the copy going in of the source clip `original`.
+void CutToNext(const ClipList& source, const Clip* original, Clip* s, bool move, const Clip* e) {
     if (s->IsTransition() || !e || e->GetTrack() != s->GetTrack() || (move && e->IsSelected()))
         return;
     for (const RefPtr<Clip>& c : source.GetClips())
-        if (c.get() != s && !c->IsTransition())
+        if (c.get() != original && !c->IsTransition())
             return;
     if (s->GetStart() < e->GetStart() && s->GetEnd() > e->GetStart())
         s->SetEnd(e->GetStart());
@@ -73,16 +74,23 @@ void ClipList::InsertClips(ClipList& source, Time offset, bool move, bool replac
         return;
     }
     Relink();
-    // Every source clip goes in once, even if a caller hands over a list
-    // that shares clips with this one.
+    // The movie gets copies of the source clips: the caller's list is left
+    // as it was (it may be inserted again, by a redo for example), and no
+    // clip object belongs to two lists.
     RefList<Clip>& sourceClips = source.GetClips();
     auto sourceAt = sourceClips.begin();
+    const Clip* original = nullptr;
+    RefPtr<Clip> copy;
     auto takeSource = [&]() -> Clip* {
-        if (sourceAt == sourceClips.end())
+        if (sourceAt == sourceClips.end()) {
+            original = nullptr;
+            copy = nullptr;
             return nullptr;
-        Clip* c = (sourceAt++)->get();
-        c->SetStart(c->GetStart() + offset);
-        return c;
+        }
+        original = (sourceAt++)->get();
+        copy = original->CloneClip();
+        copy->SetStart(copy->GetStart() + offset);
+        return copy.get();
     };
     Clip* s = takeSource();
     ClipIterator it(*this);
@@ -98,7 +106,7 @@ void ClipList::InsertClips(ClipList& source, Time offset, bool move, bool replac
                 e = it.Next();
                 continue;
             }
-            CutToNext(source, s, move, e);
+            CutToNext(source, original, s, move, e);
             int32_t track = s->GetTrack();
             while (s && s->GetTrack() == track) {
                 if (track != 0 && !s->IsTransition())

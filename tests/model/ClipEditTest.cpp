@@ -241,6 +241,14 @@ TEST(ClipEdit, ASingleDroppedTitleStopsAtTheNextOne) {
     EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*source, 60, false, false, e, f); });
     EXPECT_EQ(Spans(*m.list), (std::vector<Span>{{0, 200, 0}, {60, 40, 0}, {100, 30, 0}}));
     EXPECT_TRUE(m.list->GetNth(1)->IsPinned());
+    // The movie took a copy: the dropped list is as it was and can go in
+    // again.
+    EXPECT_NE(m.list->GetNth(1), s);
+    EXPECT_EQ(SpanOf(s), (Span{0, 50, 0}));
+    EXPECT_FALSE(s->IsPinned());
+    m.list->InsertClips(*source, 150, false, false, nullptr, nullptr);
+    EXPECT_EQ(Spans(*m.list),
+              (std::vector<Span>{{0, 200, 0}, {60, 40, 0}, {100, 30, 0}, {150, 50, 0}}));
 }
 
 TEST(ClipEdit, DroppingATransitionOnAnotherReplacesIt) {
