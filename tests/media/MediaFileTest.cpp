@@ -328,6 +328,33 @@ TEST(MediaFileTest, FailedConversionsDeliverNothingAndSayWhy) {
     EXPECT_EQ(test::Log().find("acmStreamSize failed"), std::string::npos);
 }
 
+// Sound the converter makes nothing of (here MPEG audio whose frames were
+// wiped out) is delivered as silence of the target's kind: 0x80 bytes for
+// 8 bits, zeros otherwise.
+TEST(MediaFileTest, ConversionThatMakesNothingDeliversSilence) {
+    std::string path = test::Ffmpeg("mp2.wav", "-f lavfi -i sine=sample_rate=22050 -t 0.5 "
+                                               "-c:a mp2 -b:a 64k");
+    ASSERT_FALSE(path.empty()) << test::ToolLog();
+    std::vector<uint8_t> bytes = test::ReadBytes(path);
+    size_t data = test::FindId(bytes, "data");
+    ASSERT_NE(data, std::string::npos);
+    std::fill(bytes.begin() + ptrdiff_t(data) + 8, bytes.end(), 0);
+    ASSERT_TRUE(test::WriteBytes(path, bytes));
+    RefPtr<MediaFile> file = OpenMediaFile(path, MediaFile::kindAudio, 0);
+    ASSERT_TRUE(file->IsOpen());
+    ASSERT_EQ(file->GetWaveFormat()->tag, 0x50);
+    struct Case {
+        uint16_t bits;
+        uint8_t silence;
+    };
+    for (Case c : {Case{8, 0x80}, Case{16, 0}}) {
+        WaveFormat target = WaveFormat::MakePcm(22050, 1, c.bits);
+        std::vector<uint8_t> out(1000, 0x33);
+        EXPECT_EQ(file->ReadConverted(target, 1000, out.data(), 0, false), 1000u / target.blockAlign);
+        EXPECT_EQ(std::count(out.begin(), out.end(), c.silence), 1000) << c.bits;
+    }
+}
+
 // A reader that could not open answers 0 or null to everything.
 TEST(MediaFileTest, PlainReaderAnswersNothing) {
     RefPtr<MediaFile> file(new MediaFile("x.avi", MediaFile::kindVideo, 3));
