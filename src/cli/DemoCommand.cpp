@@ -4,6 +4,10 @@
 #include "app/ResourceIds.h"
 #include "app/ResourceLibraries.h"
 #include "app/Version.h"
+#include "cli/DemoMaterial.h"
+#include "model/AssetManager.h"
+#include "model/ClipList.h"
+#include "model/Movie.h"
 #include "model/RefObject.h"
 #include "platform/fs/Places.h"
 
@@ -13,12 +17,35 @@ namespace orvik {
 
 namespace {
 
+int MakeDemoMovie(const std::string& dir) {
+    fprintf(stderr, "Making demo material in %s ...\n", dir.c_str());
+    DemoMaterial material;
+    std::string error;
+    if (!MakeDemoMaterial(dir, material, error))
+        return CliFail("cannot make the demo material: " + error);
+    printf("Material: %s, %s, %s\n", material.tape.c_str(), material.sound.c_str(),
+           material.picture.c_str());
+    // Working files of this run stay in a folder of its own.
+    AssetManager manager(JoinPath(dir, "work"), dir);
+    RefPtr<Movie> movie = BuildDemoMovie(material);
+    std::string path = JoinPath(dir, "demo.orv");
+    if (!movie->SaveToFile(path))
+        return CliFail("cannot save " + path + ": " + movie->LastError());
+    printf("Movie saved: %s\n", path.c_str());
+    printf("Duration: %d frames\n", movie->GetDuration());
+    printf("%s", movie->GetClipList()->DumpText().c_str());
+    return 0;
+}
+
 int RunDemo(const std::vector<std::string>& args) {
     if (CliWantsHelp(args)) {
         printf("Usage: orvik demo [DIR]\n\n"
                "Shows what Orvik can do today, working in DIR (default: a \"demo\" folder in\n"
-               "the movie folder). Opens the diagnostics log, loads the resource libraries and\n"
-               "reports what it loaded.\n");
+               "the movie folder). Opens the diagnostics log, loads the resource libraries,\n"
+               "makes demo material of its own (a motion-JPEG tape of four scenes with sound,\n"
+               "a sound effect, a picture), builds a movie of the scenes with a transition, the\n"
+               "picture over the video, the sound effect and music, saves DIR/demo.orv and\n"
+               "prints its clip table.\n");
         return 0;
     }
     if (args.size() > 1)
@@ -54,6 +81,9 @@ int RunDemo(const std::vector<std::string>& args) {
                resources.GetText(kTextSoundExtension).c_str());
         printf("Splash line: %s %s - %s\n", kProductName, kProductVersion,
                resources.GetProductText(kTextSplashLine).c_str());
+        ResourceLibraries::SetCurrent(&resources);
+        status = MakeDemoMovie(dir);
+        ResourceLibraries::SetCurrent(nullptr);
     }
     // Exit order: objects nobody adopted are reported before the log closes.
     RefObject::SweepOrphans();
