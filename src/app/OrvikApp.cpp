@@ -327,7 +327,8 @@ bool OrvikApp::DirectXCertified() {
         return true;
     LogMessage("OrvikApp::DirectXCertified(): ddraw_OK=%d, dsound_OK=%d\n", displayOk ? 1 : 0,
                soundOk ? 1 : 0);
-    if (!settings_ || settings_->GetWarnDirectXCertified() == 0)
+    // A command-line run plays nothing and has nobody to ask.
+    if (options_.headless || !settings_ || settings_->GetWarnDirectXCertified() == 0)
         return true;
     std::string text = TextOr(kTextDriverWarning,
                               "The display or sound drivers may not support video playback.");
