@@ -566,5 +566,22 @@ TEST(AviWriterTest, FullDiskIsReportedAtClose) {
     EXPECT_NE(writer.Error().find("No space left on device"), std::string::npos) << writer.Error();
 }
 
+TEST(AviWriterTest, WriterLeftOpenIsClosedWhenDestroyed) {
+    std::string path = test::InHome("left-open.avi");
+    {
+        AviWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        ASSERT_TRUE(writer.SetSoundStream(WaveFormat::MakePcm(22050, 1, 16)));
+        std::vector<uint8_t> pcm(22050 * 2, 0x10);
+        ASSERT_TRUE(writer.WriteSound(pcm.data(), pcm.size()));
+    }
+    AviFile file;
+    ASSERT_TRUE(file.Open(path)) << file.Error();
+    AviStream* sound = file.FindStream(AviStream::kAudio, 0);
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->Length(), 22050);
+    EXPECT_EQ(sound->Info().dwLength, 22050u);
+}
+
 } // namespace
 } // namespace orvik

@@ -117,5 +117,20 @@ TEST(WaveWriterTest, FailedWritesAreReportedAtClose) {
     EXPECT_NE(writer.Error().find("No space left on device"), std::string::npos) << writer.Error();
 }
 
+TEST(WaveWriterTest, WriterLeftOpenIsClosedWhenDestroyed) {
+    std::string path = test::InHome("left-open.wav");
+    std::vector<uint8_t> pcm = SyntheticClip::Tone(0, 500);
+    {
+        WaveWriter writer;
+        ASSERT_TRUE(writer.Open(path, WaveFormat::MakePcm(44100, 2, 16)));
+        ASSERT_TRUE(writer.Write(pcm.data(), pcm.size()));
+    }
+    WaveReader reader;
+    ASSERT_TRUE(reader.Open(path)) << reader.Error();
+    EXPECT_EQ(reader.FrameCount(), 500);
+    std::vector<uint8_t> bytes = test::ReadBytes(path);
+    EXPECT_EQ(test::LE32(bytes, 40), uint32_t(pcm.size())); // the data size was filled in
+}
+
 } // namespace
 } // namespace orvik
