@@ -113,6 +113,9 @@ BENCHMARK(BM_CreateSelectedListOfHalf)
     ->RangeMultiplier(10)
     ->Range(1000, 100000)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WalkReference)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkReference)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace orvik

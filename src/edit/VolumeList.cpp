@@ -28,7 +28,9 @@ VolumeList::VolumeList(const VolumeList& other) : RefObject(), duration_(other.d
         points_ = std::make_unique<std::vector<VolumeSetting>>(*other.points_);
 }
 
-RefObject* VolumeList::Clone() const { return new VolumeList(*this); }
+RefObject* VolumeList::Clone() const {
+    return new VolumeList(*this);
+}
 
 void VolumeList::Serialize(Archive& ar) {
     if (ar.IsStoring()) {
@@ -62,8 +64,9 @@ void VolumeList::Serialize(Archive& ar) {
     }
     // Every operation relies on ascending times; a damaged file is put in
     // order rather than trusted.
-    std::stable_sort(points.begin(), points.end(),
-                     [](const VolumeSetting& a, const VolumeSetting& b) { return a.time < b.time; });
+    std::stable_sort(
+        points.begin(), points.end(),
+        [](const VolumeSetting& a, const VolumeSetting& b) { return a.time < b.time; });
     points_ = std::make_unique<std::vector<VolumeSetting>>(std::move(points));
 }
 
@@ -295,7 +298,8 @@ void VolumeList::FadeRange(Time start, Time length, bool fadeIn) {
     VolumeSetting a;
     a.level = GetLevelAt(start);
     a.time = start;
-    Time end = static_cast<Time>(std::min<int64_t>(static_cast<int64_t>(start) + length, duration_));
+    Time end =
+        static_cast<Time>(std::min<int64_t>(static_cast<int64_t>(start) + length, duration_));
     VolumeSetting b;
     b.level = GetLevelAt(end);
     b.time = end;
@@ -421,7 +425,8 @@ int32_t LevelToVolume(int32_t level) {
     int i = 0;
     while (level > levels[i + 1])
         ++i;
-    return volumes[i] + (level - levels[i]) * (volumes[i + 1] - volumes[i]) / (levels[i + 1] - levels[i]);
+    return volumes[i] +
+           (level - levels[i]) * (volumes[i + 1] - volumes[i]) / (levels[i + 1] - levels[i]);
 }
 
 int32_t LevelToPixel(int32_t level, int32_t height) {

@@ -33,17 +33,20 @@ Clip::Clip(const Clip& other)
       sequence_(other.sequence_), originalSequence_(other.originalSequence_),
       mediaStart_(other.mediaStart_), mediaDuration_(other.mediaDuration_),
       mediaOffset_(other.mediaOffset_), heldFrame_(other.heldFrame_),
-      heldFrameFile_(other.heldFrameFile_),
-      heldFrameTime_(other.heldFrameTime_) {
+      heldFrameFile_(other.heldFrameFile_), heldFrameTime_(other.heldFrameTime_) {
     if (other.volumeList_)
         volumeList_ = static_cast<VolumeList*>(other.volumeList_->Clone());
 }
 
 Clip::~Clip() = default;
 
-RefObject* Clip::Clone() const { return new Clip(*this); }
+RefObject* Clip::Clone() const {
+    return new Clip(*this);
+}
 
-void Clip::SetAsset(Asset* asset) { asset_ = asset; }
+void Clip::SetAsset(Asset* asset) {
+    asset_ = asset;
+}
 
 void Clip::SetDuration(Time t, bool atStart) {
     duration_ = t;
@@ -74,7 +77,9 @@ void Clip::SetPiconOffset(Time t) {
     ReleasePicon();
 }
 
-void Clip::ReleasePicon() { picon_ = nullptr; }
+void Clip::ReleasePicon() {
+    picon_ = nullptr;
+}
 
 Dib* Clip::GetPicon(const Rect* rect) {
     bool usable = picon_ && !picon_->IsEmpty() && picon_->Bits() &&
@@ -130,12 +135,22 @@ Dib* Clip::GetHeldFrame(int width, int height) {
     return heldFrame_.get();
 }
 
-void Clip::SetVolumeList(VolumeList* list) { volumeList_ = list; }
+void Clip::SetVolumeList(VolumeList* list) {
+    volumeList_ = list;
+}
 
-int Clip::GetKind() const { return asset_ ? asset_->GetKind() : Asset::kindPlain; }
-Time Clip::GetAssetStart() const { return asset_ ? asset_->GetStart() : 0; }
-Time Clip::GetAssetDuration() const { return asset_ ? asset_->GetDuration() : 0; }
-bool Clip::IsTransition() const { return GetKind() == Asset::kindTransition; }
+int Clip::GetKind() const {
+    return asset_ ? asset_->GetKind() : Asset::kindPlain;
+}
+Time Clip::GetAssetStart() const {
+    return asset_ ? asset_->GetStart() : 0;
+}
+Time Clip::GetAssetDuration() const {
+    return asset_ ? asset_->GetDuration() : 0;
+}
+bool Clip::IsTransition() const {
+    return GetKind() == Asset::kindTransition;
+}
 
 bool Clip::IsFade() const {
     const Transition* t = DynamicCast<Transition>(asset_.get());
@@ -148,7 +163,9 @@ void Clip::SetFileName(const std::string& path) {
     ReleasePicon();
 }
 
-std::string Clip::GetFileName() const { return asset_ ? asset_->GetFileName() : std::string(); }
+std::string Clip::GetFileName() const {
+    return asset_ ? asset_->GetFileName() : std::string();
+}
 
 std::string Clip::GetPlaybackFileName() const {
     if (!asset_)
@@ -204,8 +221,8 @@ void Clip::RestoreFrom(const Clip& record) {
     if (f & hasStart)
         start_ = record.start_;
     if (f & hasVolumeList)
-        volumeList_ = record.volumeList_ ? static_cast<VolumeList*>(record.volumeList_->Clone())
-                                         : nullptr;
+        volumeList_ =
+            record.volumeList_ ? static_cast<VolumeList*>(record.volumeList_->Clone()) : nullptr;
     if (f & hasDuration)
         duration_ = record.duration_;
     if (f & hasTrimStart) {

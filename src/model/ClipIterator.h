@@ -51,7 +51,9 @@ public:
     int InsertBeforeCurrent(Clip* clip);
 
 private:
-    bool Matches(const Clip* clip) const { return clip && (track_ < 0 || clip->GetTrack() == track_); }
+    bool Matches(const Clip* clip) const {
+        return clip && (track_ < 0 || clip->GetTrack() == track_);
+    }
 
     int32_t track_;
     // Minus the clips inserted before the walk's position since First.

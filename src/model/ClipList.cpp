@@ -46,7 +46,9 @@ ClipList::ClipList(const ClipList& other) : RefObject(), Notifier() {
 
 ClipList::~ClipList() = default;
 
-RefObject* ClipList::Clone() const { return new ClipList(*this); }
+RefObject* ClipList::Clone() const {
+    return new ClipList(*this);
+}
 
 void ClipList::Serialize(Archive& ar) {
     if (ar.IsStoring()) {
@@ -298,7 +300,9 @@ void IndicesWithBit(const RefList<Clip>& clips, uint32_t bit, std::vector<int32_
 void ClipList::ClearSelected(std::vector<int32_t>* indices) {
     ClearBit(clips_, Clip::selected, indices);
 }
-void ClipList::ClearMarked(std::vector<int32_t>* indices) { ClearBit(clips_, Clip::marked, indices); }
+void ClipList::ClearMarked(std::vector<int32_t>* indices) {
+    ClearBit(clips_, Clip::marked, indices);
+}
 void ClipList::SetSelected(const std::vector<int32_t>& indices) {
     SetBitAt(clips_, Clip::selected, indices);
 }
@@ -358,9 +362,8 @@ std::string ClipList::DumpText() const {
         const Asset* a = c->GetAsset();
         snprintf(line, sizeof line, "%3d%c%c%10d%c %10d  %10d  %10d  %10d    %s\n", ++n,
                  c->IsSelected() ? '*' : ' ', c->IsMarked() ? '*' : ' ', c->GetStart(),
-                 c->IsPinned() ? '@' : ' ', c->GetDuration(), c->GetTrimStart(),
-                 c->GetAssetStart(), c->GetAssetDuration(),
-                 a ? a->GetRuntimeClass()->className : "");
+                 c->IsPinned() ? '@' : ' ', c->GetDuration(), c->GetTrimStart(), c->GetAssetStart(),
+                 c->GetAssetDuration(), a ? a->GetRuntimeClass()->className : "");
         out += line;
     }
     return out;
@@ -401,7 +404,8 @@ bool ClipList::CopyToClipboard(uint32_t format, bool alsoText) const {
     Clipboard::DataSource source;
     if (!CopyToDataSource(source, format))
         return false;
-    if (alsoText && format != Clipboard::kTextFormat && !CopyToDataSource(source, Clipboard::kTextFormat))
+    if (alsoText && format != Clipboard::kTextFormat &&
+        !CopyToDataSource(source, Clipboard::kTextFormat))
         return false;
     Clipboard::Get().Place(std::move(source));
     return true;

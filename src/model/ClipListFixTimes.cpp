@@ -54,8 +54,9 @@ public:
         if (entries_.empty())
             return 0;
         if (!sorted_) {
-            std::stable_sort(entries_.begin(), entries_.end(),
-                             [](const Entry& a, const Entry& b) { return a.position < b.position; });
+            std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+                return a.position < b.position;
+            });
             for (size_t i = 0; i < entries_.size(); ++i)
                 Accumulate(i);
             sorted_ = true;
@@ -88,7 +89,9 @@ private:
     bool sorted_ = true;
 };
 
-bool IsKind(const Clip* clip, int kind) { return clip && clip->GetKind() == kind; }
+bool IsKind(const Clip* clip, int kind) {
+    return clip && clip->GetKind() == kind;
+}
 
 } // namespace
 
@@ -175,13 +178,14 @@ void ClipList::FixTimes(ClipList* records, bool tapeMode, bool selectedOnly, boo
             if (constraints && effect)
                 duration = std::min(duration, effect->GetTapeLimit());
             bool fade = clip->IsFade();
-            bool tapeConstrained = constraints && !fade && !pinned && IsKind(before, Asset::kindScene) &&
+            bool tapeConstrained = constraints && !fade && !pinned &&
+                                   IsKind(before, Asset::kindScene) &&
                                    IsKind(after, Asset::kindScene);
             if (constraints && track == 0 && !fade && IsKind(before, Asset::kindGraphic) &&
                 IsKind(after, Asset::kindGraphic) && !after->IsPinned()) {
                 if (!automaticFade)
-                    automaticFade = new Transition(Transition::kFadeEffect,
-                                                   Transition::kAutomaticFadeNumber);
+                    automaticFade =
+                        new Transition(Transition::kFadeEffect, Transition::kAutomaticFadeNumber);
                 newAsset = automaticFade.get();
                 fade = true;
             }
@@ -236,7 +240,8 @@ void ClipList::FixTimes(ClipList* records, bool tapeMode, bool selectedOnly, boo
             limit = duration - overlap;
             overlap = 0;
             Clip* afterThat = after && after->IsTransition() ? after->GetNextOnTrack() : nullptr;
-            afterTransition = after && after->IsTransition() && !(afterThat && afterThat->IsPinned());
+            afterTransition =
+                after && after->IsTransition() && !(afterThat && afterThat->IsPinned());
         }
 
         if (constraints && track == 1) {

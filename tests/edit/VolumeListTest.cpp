@@ -24,7 +24,9 @@ RefPtr<VolumeList> Envelope(Time duration, const Points& points) {
     return v;
 }
 
-Points PointsOf(const VolumeList& v) { return v.Points() ? *v.Points() : Points(); }
+Points PointsOf(const VolumeList& v) {
+    return v.Points() ? *v.Points() : Points();
+}
 
 } // namespace
 
@@ -59,11 +61,10 @@ TEST(VolumeList, LevelAt) {
     const Points ramp = {{0, 0}, {1000, 100}};
     const Points steps = {{200, 10}, {800, 10}, {400, 30}};
     const Case cases[] = {
-        {{{300, 50}}, 0, 300},   {{{300, 50}}, 50, 300}, {{{300, 50}}, 99, 300},
-        {ramp, 25, 250},         {ramp, 100, 1000},      {ramp, -5, 0},
-        {ramp, 99, 990},         {ramp, 1, 10},          {steps, 5, 200},
-        {steps, 10, 200},        {steps, 11, 780},       {steps, 20, 600},
-        {steps, 30, 400},        {steps, 60, 400},
+        {{{300, 50}}, 0, 300}, {{{300, 50}}, 50, 300}, {{{300, 50}}, 99, 300}, {ramp, 25, 250},
+        {ramp, 100, 1000},     {ramp, -5, 0},          {ramp, 99, 990},        {ramp, 1, 10},
+        {steps, 5, 200},       {steps, 10, 200},       {steps, 11, 780},       {steps, 20, 600},
+        {steps, 30, 400},      {steps, 60, 400},
     };
     for (const Case& c : cases) {
         RefPtr<VolumeList> v = Envelope(100, c.points);
@@ -111,18 +112,36 @@ TEST(VolumeList, SetDuration) {
         Points expected;
     };
     const Case cases[] = {
-        {"end shrink moves the first point past the end", {{500, 0}, {500, 40}, {700, 80}, {900, 90}},
-         60, false, {{500, 0}, {500, 40}, {700, 59}}},
-        {"end shrink with a point on the last frame", {{500, 0}, {300, 59}, {700, 80}}, 60, false,
+        {"end shrink moves the first point past the end",
+         {{500, 0}, {500, 40}, {700, 80}, {900, 90}},
+         60,
+         false,
+         {{500, 0}, {500, 40}, {700, 59}}},
+        {"end shrink with a point on the last frame",
+         {{500, 0}, {300, 59}, {700, 80}},
+         60,
+         false,
          {{500, 0}, {300, 59}}},
-        {"end shrink inside the points' reach", {{500, 0}, {300, 50}}, 60, false,
+        {"end shrink inside the points' reach",
+         {{500, 0}, {300, 50}},
+         60,
+         false,
          {{500, 0}, {300, 50}}},
         {"end growth", {{500, 0}, {300, 99}}, 150, false, {{500, 0}, {300, 99}}},
-        {"start shrink keeps the level at the new start", {{200, 0}, {300, 20}, {400, 50}}, 70,
-         true, {{300, 0}, {400, 20}}},
-        {"start shrink onto a point", {{200, 0}, {300, 30}, {400, 50}}, 70, true,
+        {"start shrink keeps the level at the new start",
+         {{200, 0}, {300, 20}, {400, 50}},
+         70,
+         true,
          {{300, 0}, {400, 20}}},
-        {"start shrink past every point keeps the last level", {{200, 0}, {300, 20}}, 70, true,
+        {"start shrink onto a point",
+         {{200, 0}, {300, 30}, {400, 50}},
+         70,
+         true,
+         {{300, 0}, {400, 20}}},
+        {"start shrink past every point keeps the last level",
+         {{200, 0}, {300, 20}},
+         70,
+         true,
          {{300, 0}}},
         {"start growth", {{200, 0}, {300, 20}}, 110, true, {{200, 10}, {300, 30}}},
         {"to nothing", {{200, 0}}, 0, false, {}},
@@ -151,16 +170,34 @@ TEST(VolumeList, SlideSetting) {
     const Case cases[] = {
         {"glide on an empty envelope", {}, {800, 40}, 10, {{500, 10}, {800, 40}}},
         {"points inside the glide go, the next one gets a hold point",
-         {{500, 0}, {200, 20}, {300, 60}}, {800, 40}, 10,
+         {{500, 0}, {200, 20}, {300, 60}},
+         {800, 40},
+         10,
          {{500, 0}, {350, 10}, {800, 40}, {800, 59}, {300, 60}}},
-        {"a point right after the target", {{500, 0}, {300, 41}}, {800, 40}, 10,
+        {"a point right after the target",
+         {{500, 0}, {300, 41}},
+         {800, 40},
+         10,
          {{500, 0}, {451, 10}, {800, 40}, {300, 41}}},
-        {"two neighbouring points after the target", {{500, 0}, {300, 50}, {100, 51}}, {800, 40},
-         10, {{500, 0}, {460, 10}, {800, 40}, {800, 50}, {100, 51}}},
-        {"every point after the target survives", {{500, 0}, {200, 20}, {300, 45}, {700, 70}},
-         {800, 40}, 10, {{500, 0}, {350, 10}, {800, 40}, {800, 44}, {300, 45}, {700, 70}}},
-        {"from the target itself: a step", {{500, 0}}, {800, 40}, 40, {{500, 0}, {500, 39}, {800, 40}}},
-        {"from after the target: a step, points in order", {{500, 0}, {900, 60}}, {800, 40}, 55,
+        {"two neighbouring points after the target",
+         {{500, 0}, {300, 50}, {100, 51}},
+         {800, 40},
+         10,
+         {{500, 0}, {460, 10}, {800, 40}, {800, 50}, {100, 51}}},
+        {"every point after the target survives",
+         {{500, 0}, {200, 20}, {300, 45}, {700, 70}},
+         {800, 40},
+         10,
+         {{500, 0}, {350, 10}, {800, 40}, {800, 44}, {300, 45}, {700, 70}}},
+        {"from the target itself: a step",
+         {{500, 0}},
+         {800, 40},
+         40,
+         {{500, 0}, {500, 39}, {800, 40}}},
+        {"from after the target: a step, points in order",
+         {{500, 0}, {900, 60}},
+         {800, 40},
+         55,
          {{500, 0}, {760, 39}, {800, 40}, {800, 59}, {900, 60}}},
         {"at the start", {}, {800, 0}, 0, {{800, 0}}},
         {"at the end: nothing", {{500, 0}}, {800, 100}, 10, {{500, 0}}},
@@ -184,12 +221,24 @@ TEST(VolumeList, FadeRange) {
     const Case cases[] = {
         {"fade-in at the start of an empty envelope", {}, 0, 25, true, {{0, 0}, {500, 25}}},
         {"fade-out cut at the start", {}, 10, 25, false, {{500, 0}, {0, 10}}},
-        {"fade-in inside: the old level holds until just before it", {{300, 0}}, 40, 20, true,
+        {"fade-in inside: the old level holds until just before it",
+         {{300, 0}},
+         40,
+         20,
+         true,
          {{300, 0}, {300, 39}, {0, 40}, {300, 60}}},
-        {"fade-out before a later point", {{500, 0}, {800, 90}}, 50, 20, false,
+        {"fade-out before a later point",
+         {{500, 0}, {800, 90}},
+         50,
+         20,
+         false,
          {{500, 0}, {600, 30}, {0, 50}, {0, 89}, {800, 90}}},
         {"fade-in cut at the end", {}, 90, 25, true, {{500, 89}, {0, 90}, {500, 100}}},
-        {"fade-in into silence ends at the default level", {{0, 0}}, 20, 10, true,
+        {"fade-in into silence ends at the default level",
+         {{0, 0}},
+         20,
+         10,
+         true,
          {{0, 0}, {0, 20}, {500, 30}}},
         {"starting in the last frame: nothing", {{300, 0}}, 99, 10, true, {{300, 0}}},
     };
@@ -273,9 +322,10 @@ TEST(VolumeList, SerializesItsPoints) {
         v->Serialize(ar);
         ar.Close();
     }
-    const std::vector<uint8_t> expected = {100, 0, 0, 0, 1, 0, 0, 0, 2, 0,  // duration, flag, count
-                                           0x2C, 1, 0, 0, 10, 0, 0, 0,       // (300, 10)
-                                           0xBC, 2, 0, 0, 90, 0, 0, 0};      // (700, 90)
+    const std::vector<uint8_t> expected = {100,  0, 0, 0, 1,  0, 0, 0,
+                                           2,    0,                     // duration, flag, count
+                                           0x2C, 1, 0, 0, 10, 0, 0, 0,  // (300, 10)
+                                           0xBC, 2, 0, 0, 90, 0, 0, 0}; // (700, 90)
     EXPECT_EQ(f.Bytes(), expected);
     MemFile in(expected.data(), expected.size());
     Archive ar(in, Archive::load);

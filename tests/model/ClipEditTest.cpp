@@ -3,8 +3,8 @@
 #include "model/ClipList.h"
 
 #include "edit/VolumeList.h"
-#include "model/ClipIterator.h"
 #include "model/AssetManager.h"
+#include "model/ClipIterator.h"
 #include "model/ClipTestSupport.h"
 #include "model/SonicAsset.h"
 
@@ -32,7 +32,9 @@ std::ostream& operator<<(std::ostream& os, const Span& s) {
     return os << "{" << s.start << ", " << s.duration << ", " << s.trim << "}";
 }
 
-Span SpanOf(const Clip* c) { return {c->GetStart(), c->GetDuration(), c->GetTrimStart()}; }
+Span SpanOf(const Clip* c) {
+    return {c->GetStart(), c->GetDuration(), c->GetTrimStart()};
+}
 
 std::vector<Span> Spans(ClipList& list) {
     std::vector<Span> s;
@@ -67,7 +69,8 @@ TEST(ClipEdit, StartTrimOfAnUnpinnedVideoClipRipplesEveryTrack) {
     m.Sound(120, 20);
     m.Fix();
     EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->TrimStart(0, 10, 0, e, f); });
-    EXPECT_EQ(Spans(*m.list), (std::vector<Span>{{0, 90, 10}, {90, 50, 0}, {100, 5, 0}, {110, 20, 0}}));
+    EXPECT_EQ(Spans(*m.list),
+              (std::vector<Span>{{0, 90, 10}, {90, 50, 0}, {100, 5, 0}, {110, 20, 0}}));
     (void)v;
 }
 
@@ -81,7 +84,8 @@ TEST(ClipEdit, ClipsOverATrimmedStartStayInStepWithThePicture) {
     const Case cases[] = {
         {"sound", [](MovieBuilder& m) { return m.Sound(70, 40, 5, 1000); }, {50, 30, 15}},
         {"title without a duration of its own",
-         [](MovieBuilder& m) { return m.Title(70, 40); }, {50, 30, 0}},
+         [](MovieBuilder& m) { return m.Title(70, 40); },
+         {50, 30, 0}},
         {"picture with a duration of its own",
          [](MovieBuilder& m) {
              RefPtr<GraphicAsset> g = new GraphicAsset("/pictures/long.bmp", 400);
@@ -116,15 +120,16 @@ TEST(ClipEdit, LengtheningTheEndGrowsSoundsThatRanPastItWithinTheirFiles) {
     m.Sound(80, 40, 0, 45, true, 4); // its file has 5 frames left
     m.Fix();
     EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->TrimEnd(100, 15, 0, e, f); });
-    EXPECT_EQ(Spans(*m.list), (std::vector<Span>{
-                                  {0, 115, 0}, {115, 50, 0}, {80, 55, 0}, {145, 10, 0}, {80, 45, 0}}));
+    EXPECT_EQ(
+        Spans(*m.list),
+        (std::vector<Span>{{0, 115, 0}, {115, 50, 0}, {80, 55, 0}, {145, 10, 0}, {80, 45, 0}}));
 }
 
 TEST(ClipEdit, ShorteningTheEndCutsWhatLayOverTheRemovedFrames) {
     MovieBuilder m;
     m.Video(100);
     m.Video(50);
-    m.Sound(97, 30, 0, 1000); // starts 3 frames before the clip's end
+    m.Sound(97, 30, 0, 1000);           // starts 3 frames before the clip's end
     m.Sound(102, 10, 0, 1000, true, 4); // over the next clip
     m.Sound(92, 4, 0, 1000, true, 5);   // entirely over the removed frames
     m.Fix();
@@ -133,8 +138,8 @@ TEST(ClipEdit, ShorteningTheEndCutsWhatLayOverTheRemovedFrames) {
     // material from the old end on playing there: its 3 frames before the
     // old end are cut, and it still ends with the picture it ended with. The
     // one lying wholly over removed frames is gone.
-    EXPECT_EQ(Spans(*m.list), (std::vector<Span>{
-                                  {0, 90, 0}, {90, 50, 0}, {90, 27, 3}, {92, 10, 0}}));
+    EXPECT_EQ(Spans(*m.list),
+              (std::vector<Span>{{0, 90, 0}, {90, 50, 0}, {90, 27, 3}, {92, 10, 0}}));
 }
 
 TEST(ClipEdit, LongerTransitionMovesEverythingAfterItEarlier) {
@@ -146,9 +151,11 @@ TEST(ClipEdit, LongerTransitionMovesEverythingAfterItEarlier) {
     m.Sound(190, 10);
     m.Fix();
     ASSERT_EQ(SpanOf(m.list->GetNth(1)), (Span{80, 20, 0}));
-    EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->DoTransitionDuration(80, 10, 0, e, f); });
-    EXPECT_EQ(Spans(*m.list),
-              (std::vector<Span>{{0, 100, 0}, {70, 30, 0}, {70, 100, 0}, {170, 50, 0}, {180, 10, 0}}));
+    EditAndUndo(m,
+                [&](ClipList* e, ClipList* f) { m.list->DoTransitionDuration(80, 10, 0, e, f); });
+    EXPECT_EQ(
+        Spans(*m.list),
+        (std::vector<Span>{{0, 100, 0}, {70, 30, 0}, {70, 100, 0}, {170, 50, 0}, {180, 10, 0}}));
 }
 
 TEST(ClipEdit, OverlapTrimMovesOnlyTheCut) {
@@ -238,7 +245,8 @@ TEST(ClipEdit, ASingleDroppedTitleStopsAtTheNextOne) {
     Clip* s = new Clip(g.get(), 0, 1);
     s->SetDuration(50);
     source->Add(s);
-    EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*source, 60, false, false, e, f); });
+    EditAndUndo(
+        m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*source, 60, false, false, e, f); });
     EXPECT_EQ(Spans(*m.list), (std::vector<Span>{{0, 200, 0}, {60, 40, 0}, {100, 30, 0}}));
     EXPECT_TRUE(m.list->GetNth(1)->IsPinned());
     // The movie took a copy: the dropped list is as it was and can go in
@@ -262,7 +270,8 @@ TEST(ClipEdit, DroppingATransitionOnAnotherReplacesIt) {
     Clip* s = new Clip(slide.get(), 0, 0);
     s->SetDuration(35);
     source->Add(s);
-    EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*source, 80, false, true, e, f); });
+    EditAndUndo(
+        m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*source, 80, false, true, e, f); });
     ASSERT_EQ(m.list->GetCount(), 3);
     EXPECT_EQ(m.list->GetNth(1)->GetAsset(), slide.get());
     EXPECT_EQ(SpanOf(m.list->GetNth(1)), (Span{80, 20, 0}));
@@ -279,7 +288,9 @@ TEST(ClipEdit, MovingASelectedClipLeavesOneCopyAtTheNewPlace) {
     RefPtr<ClipList> selected = new ClipList;
     selected->CreateSelectedList(*m.list, false, true);
     ASSERT_EQ(selected->GetCount(), 1);
-    EditAndUndo(m, [&](ClipList* e, ClipList* f) { m.list->InsertClips(*selected, 220, true, false, e, f); });
+    EditAndUndo(m, [&](ClipList* e, ClipList* f) {
+        m.list->InsertClips(*selected, 220, true, false, e, f);
+    });
     ASSERT_EQ(m.list->GetCount(), 3);
     EXPECT_EQ(m.list->GetNth(0)->GetAsset(), assets[0]);
     EXPECT_EQ(m.list->GetNth(1)->GetAsset(), assets[2]);

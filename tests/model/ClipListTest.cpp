@@ -213,8 +213,8 @@ TEST(ClipList, RestoreReplaysStepCountsNotListIndexes) {
     it.Next();
     m.list->RemoveClip(it, records.get());
     Clip* c = it.Next();
-    m.list->UpdateClip(it, c, records.get(), c->GetStart(), c->GetStart() + 5, c->GetTrimStart() + 2,
-                       false, true, nullptr);
+    m.list->UpdateClip(it, c, records.get(), c->GetStart(), c->GetStart() + 5,
+                       c->GetTrimStart() + 2, false, true, nullptr);
     it.Next();
     RefPtr<Scene> x = new Scene("/videos/x.avi", 0, 7);
     m.list->InsertClip(it, new Clip(x.get(), 0, 0), records.get());
@@ -355,19 +355,19 @@ TEST_F(Queries, FindAt) {
         int expected; // list position, −1 for none
     };
     const Case cases[] = {
-        {85, 85, -1, 0, 0, false, 0},   // the first clip that plays there
-        {85, 85, 0, 7, 0, false, 0},    // any kind but transitions
-        {85, 85, 0, 1, 0, false, 1},    // the transition
-        {100, 100, 0, 0, 0, false, 2},  // a clip ending there does not play there
-        {85, 85, 0, 0, 0, true, -1},    // nothing starts inside
-        {60, 200, 0, 0, 0, true, 1},    // the first that starts inside
-        {50, 50, 1, 0, 0, false, -1},   // the track is searched up to B only
-        {160, 160, 1, 0, 0, false, 5},  //
-        {60, 60, -1, 0, 2, false, 0},   // selected
+        {85, 85, -1, 0, 0, false, 0},    // the first clip that plays there
+        {85, 85, 0, 7, 0, false, 0},     // any kind but transitions
+        {85, 85, 0, 1, 0, false, 1},     // the transition
+        {100, 100, 0, 0, 0, false, 2},   // a clip ending there does not play there
+        {85, 85, 0, 0, 0, true, -1},     // nothing starts inside
+        {60, 200, 0, 0, 0, true, 1},     // the first that starts inside
+        {50, 50, 1, 0, 0, false, -1},    // the track is searched up to B only
+        {160, 160, 1, 0, 0, false, 5},   // title B
+        {60, 60, -1, 0, 2, false, 0},    // selected
         {120, 120, -1, 0, 1, false, -1}, // not selected: V1 is
-        {160, 160, -1, 0, 3, false, 5}, // marked
-        {160, 160, -1, 0, 4, false, 2}, // not marked
-        {55, 55, -1, 4, 0, false, 6},   // later clips of other tracks are skipped
+        {160, 160, -1, 0, 3, false, 5},  // marked
+        {160, 160, -1, 0, 4, false, 2},  // not marked
+        {55, 55, -1, 4, 0, false, 6},    // later clips of other tracks are skipped
     };
     for (const Case& c : cases) {
         Clip* found = m.list->FindAt(c.from, c.to, c.track, c.kind, c.selection, c.startsInside);
@@ -379,7 +379,8 @@ TEST_F(Queries, FindAt) {
 
 TEST_F(Queries, IteratorFindAtGoesBothWays) {
     ClipIterator it(*m.list, 0);
-    const std::pair<Time, int> lookups[] = {{85, 0}, {150, 2}, {10, 0}, {500, -1}, {190, 3}, {95, 0}};
+    const std::pair<Time, int> lookups[] = {{85, 0},   {150, 2}, {10, 0},
+                                            {500, -1}, {190, 3}, {95, 0}};
     for (auto [time, expected] : lookups)
         EXPECT_EQ(IndexOf(it.FindAt(time, time, 0, 0, false)), expected) << time;
     EXPECT_EQ(IndexOf(it.FindAt(95, 95, 1, 0, false)), 1);

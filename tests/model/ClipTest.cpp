@@ -114,7 +114,8 @@ TEST(Clip, TrimStartMovesOnlyWithASourceToMoveIn) {
     EXPECT_EQ(scene->GetTrimStart(), 12);
     EXPECT_EQ(scene->GetPiconOffset(), 0);
 
-    RefPtr<Clip> title = new Clip(RefPtr<GraphicAsset>(new GraphicAsset("/p/t.ttl", 0)).get(), 0, 1);
+    RefPtr<Clip> title =
+        new Clip(RefPtr<GraphicAsset>(new GraphicAsset("/p/t.ttl", 0)).get(), 0, 1);
     title->SetTrimStart(12);
     EXPECT_EQ(title->GetTrimStart(), 0);
 
@@ -136,7 +137,8 @@ TEST(Clip, IsSameAs) {
     const Case cases[] = {
         {"a clone", [](Clip&) {}, true},
         {"an equal asset object", [&](Clip& c) { c.SetAsset(same.get()); }, true},
-        {"selection and pinning do not count", [](Clip& c) { c.SetFlags(Clip::selected | Clip::pinned); }, true},
+        {"selection and pinning do not count",
+         [](Clip& c) { c.SetFlags(Clip::selected | Clip::pinned); }, true},
         {"another file", [&](Clip& c) { c.SetAsset(other.get()); }, false},
         {"start", [](Clip& c) { c.SetStart(11); }, false},
         {"duration", [](Clip& c) { c.SetDuration(99); }, false},
@@ -173,7 +175,8 @@ TEST(Clip, ContinuationOfASplitScene) {
 }
 
 TEST(Clip, LabelAndCaption) {
-    RefPtr<Clip> c = new Clip(RefPtr<WaveAsset>(new WaveAsset("/s/Rain Storm.wav", 0, 10)).get(), 0, 3);
+    RefPtr<Clip> c =
+        new Clip(RefPtr<WaveAsset>(new WaveAsset("/s/Rain Storm.wav", 0, 10)).get(), 0, 3);
     EXPECT_EQ(c->GetLabel(), "Rain Storm");
     EXPECT_EQ(c->GetCaption(), ": 'Rain Storm'");
     c->SetComment("thunder");
@@ -259,10 +262,10 @@ TEST(Clip, ChangedRecordsKeepTheirPresenceBits) {
     record->SetStart(0); // present although 0
     record->SetSequence(6);
     std::vector<uint8_t> bytes = Store(*record);
-    const std::vector<uint8_t> expected = {0xFF, 0xFF, 1, 0, 4, 0, 'C', 'l', 'i', 'p',
-                                           0x24, 0x08, 0, 0, // flags
-                                           0, 0, 0, 0,       // start
-                                           6, 0, 0, 0};      // sequence
+    const std::vector<uint8_t> expected = {0xFF, 0xFF, 1,   0,    4,    0, 'C',
+                                           'l',  'i',  'p', 0x24, 0x08, 0, 0, // flags
+                                           0,    0,    0,   0,                // start
+                                           6,    0,    0,   0};               // sequence
     EXPECT_EQ(bytes, expected);
     RefPtr<Clip> back = Load(bytes);
     EXPECT_EQ(back->GetFlags(), record->GetFlags());

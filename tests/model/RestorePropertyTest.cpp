@@ -45,10 +45,10 @@ public:
             for (int i = 0; i < count; ++i) {
                 at += Pick(0, 60);
                 Time duration = Pick(2, 40);
-                Clip* c = track == 1 ? m.Title(at, duration, Chance(80))
+                Clip* c = track == 1                 ? m.Title(at, duration, Chance(80))
                           : track == 4 && Chance(30) ? Music(*m.list, at, duration)
-                                     : m.Sound(at, duration, Pick(0, 20), Pick(1, 4) * 50,
-                                               Chance(80), track);
+                                                     : m.Sound(at, duration, Pick(0, 20),
+                                                               Pick(1, 4) * 50, Chance(80), track);
                 Decorate(c);
                 at += duration;
             }
@@ -191,9 +191,9 @@ RefPtr<ClipList> Repacked(ClipList& list) {
 std::string Table(ClipList& list) {
     std::ostringstream out;
     for (const RefPtr<Clip>& c : list.GetClips())
-        out << c->GetTrack() << ": kind " << c->GetKind() << " start " << c->GetStart()
-            << " dur " << c->GetDuration() << " trim " << c->GetTrimStart()
-            << (c->IsPinned() ? " pinned" : "") << (c->GetVolumeList() ? " env" : "") << "\n";
+        out << c->GetTrack() << ": kind " << c->GetKind() << " start " << c->GetStart() << " dur "
+            << c->GetDuration() << " trim " << c->GetTrimStart() << (c->IsPinned() ? " pinned" : "")
+            << (c->GetVolumeList() ? " env" : "") << "\n";
     return out.str();
 }
 

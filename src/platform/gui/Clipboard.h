@@ -56,7 +56,8 @@ public:
 
     bool IsFormatAvailable(uint32_t format) const;
     // A copy of the bytes offered under `format`; false when there are none.
-    bool GetData(uint32_t format, std::vector<uint8_t>& bytes, bool* fromThisProcess = nullptr) const;
+    bool GetData(uint32_t format, std::vector<uint8_t>& bytes,
+                 bool* fromThisProcess = nullptr) const;
     // Counts every change of the contents.
     uint64_t GetSequenceNumber() const;
 
