@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 
 #include "app/DiagnosticsLog.h"
+#include "app/OrvikApp.h"
 #include "app/ResourceIds.h"
 #include "app/ResourceLibraries.h"
 #include "app/Version.h"
@@ -8,7 +9,6 @@
 #include "model/AssetManager.h"
 #include "model/ClipList.h"
 #include "model/Movie.h"
-#include "model/RefObject.h"
 #include "platform/fs/Places.h"
 
 #include <cstdio>
@@ -55,25 +55,26 @@ int RunDemo(const std::vector<std::string>& args) {
     if (!Places::EnsureFolder(dir, &error))
         return CliFail("cannot make the demo folder: " + error);
 
-    std::string logFolder = Places::StateFolder();
-    if (!OpenLog(logFolder, 0))
-        fprintf(stderr, "orvik: cannot create the diagnostics log in %s\n", logFolder.c_str());
-    printf("Diagnostics log: %s\n", LogPath().c_str());
+    // The demo runs inside the application core, started headless: the same
+    // start-up, log and exit as the desktop program.
+    OrvikApp::Options options;
+    options.headless = true;
+    options.echoMessages = true;
+    OrvikApp app(options);
+    bool started = app.InitInstance();
+    if (IsLogOpen())
+        printf("Diagnostics log: %s\n", LogPath().c_str());
 
-    ResourceLibraries resources;
-    std::string warning;
-    resources.SetWarningHandler(
-        [&](const std::string& text, const std::string& caption) { warning = caption + ": " + text; });
-    bool loaded = resources.Load("US", 0, 1024, 768);
-    printf("Resource libraries (language %s, layout %d x %d):\n", resources.Language().c_str(),
-           resources.LayoutWidth(), resources.LayoutHeight());
-    for (const std::string& f : resources.LoadedFiles())
-        printf("  %s\n", f.c_str());
-    int status = 0;
-    if (!loaded) {
-        fprintf(stderr, "orvik: %s\n", warning.c_str());
-        status = 1;
-    } else {
+    int status = 1;
+    if (const ResourceLibraries* resources = app.GetResources()) {
+        printf("Resource libraries (language %s, layout %d x %d):\n",
+               resources->Language().c_str(), resources->LayoutWidth(),
+               resources->LayoutHeight());
+        for (const std::string& f : resources->LoadedFiles())
+            printf("  %s\n", f.c_str());
+    }
+    if (started) {
+        const ResourceLibraries& resources = *app.GetResources();
         printf("Palette: %s\n", resources.FindPalette() ? "256 colours" : "missing");
         printf("Video files: %s, scene files: %s, sound files: %s\n",
                resources.GetText(kTextVideoExtension).c_str(),
@@ -81,13 +82,10 @@ int RunDemo(const std::vector<std::string>& args) {
                resources.GetText(kTextSoundExtension).c_str());
         printf("Splash line: %s %s - %s\n", kProductName, kProductVersion,
                resources.GetProductText(kTextSplashLine).c_str());
-        ResourceLibraries::SetCurrent(&resources);
         status = MakeDemoMovie(dir);
-        ResourceLibraries::SetCurrent(nullptr);
     }
-    // Exit order: objects nobody adopted are reported before the log closes.
-    RefObject::SweepOrphans();
-    CloseLog();
+    // Start-up failures have shown their message on stderr.
+    app.ExitInstance();
     return status;
 }
 

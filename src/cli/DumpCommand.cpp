@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 
+#include "app/OrvikApp.h"
 #include "edit/VolumeList.h"
 #include "model/Asset.h"
 #include "model/AssetManager.h"
@@ -128,12 +129,23 @@ int RunDump(const std::vector<std::string>& args) {
     if (path.empty())
         return CliFail("dump: which project? (orvik dump --help)");
 
-    // Embedded working files are unpacked into a temporary folder of our own.
-    AssetManager manager(JoinPath(Places::CacheFolder(), "Temp"),
-                         JoinPath(Places::CacheFolder(), "Temp"));
+    // Runs inside the application core, started headless: embedded working
+    // files are unpacked into this run's own temporary folder.
+    OrvikApp::Options options;
+    options.headless = true;
+    options.echoMessages = true;
+    OrvikApp app(options);
+    if (!app.InitInstance()) {
+        app.ExitInstance();
+        return 1; // the reason is on stderr already
+    }
     RefPtr<Movie> movie = new Movie;
-    if (!movie->OpenFromFile(path))
-        return CliFail("cannot open " + path + ": " + movie->LastError());
+    if (!movie->OpenFromFile(path)) {
+        std::string error = movie->LastError();
+        movie = nullptr;
+        app.ExitInstance();
+        return CliFail("cannot open " + path + ": " + error);
+    }
 
     if (json) {
         JsonWriter w;
@@ -153,7 +165,7 @@ int RunDump(const std::vector<std::string>& args) {
         printf("%s", movie->GetClipList()->DumpText().c_str());
     }
     movie = nullptr;
-    RefObject::SweepOrphans();
+    app.ExitInstance();
     return 0;
 }
 
