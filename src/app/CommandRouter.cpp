@@ -50,8 +50,8 @@ bool CommandRouter::Route(uint32_t id) {
         return true;
     if (playerItem_ == PlayerItem::album && Offer(Slot::album, id))
         return true;
-    for (Slot s : {Slot::player, Slot::library, Slot::output, Slot::capture, Slot::titler,
-                   Slot::voiceover})
+    for (Slot s :
+         {Slot::player, Slot::library, Slot::output, Slot::capture, Slot::titler, Slot::voiceover})
         if (Offer(s, id))
             return true;
     return OfferUndoer(id);

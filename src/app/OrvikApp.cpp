@@ -20,8 +20,8 @@
 #include "platform/sys/SystemProbe.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <strings.h>
@@ -72,9 +72,13 @@ OrvikApp::~OrvikApp() {
         theApp = nullptr;
 }
 
-OrvikApp* OrvikApp::Current() { return theApp; }
+OrvikApp* OrvikApp::Current() {
+    return theApp;
+}
 
-Movie* OrvikApp::GetDocument() const { return document_.get(); }
+Movie* OrvikApp::GetDocument() const {
+    return document_.get();
+}
 
 void OrvikApp::Step(const char* name) {
     if (stepObserver_)
@@ -282,10 +286,10 @@ bool OrvikApp::CheckDisplay() {
     }
     if ((d.width < 800 || d.height < 600) && settings_->GetWarn640x480() != 0) {
         bool dontWarn = false;
-        bool go = ui.ConfirmWarning(
-            TextOr(kTextSmallScreen, "The screen is smaller than 800 x 600; parts of the "
-                                     "program will not fit."),
-            Caption(), &dontWarn);
+        bool go = ui.ConfirmWarning(TextOr(kTextSmallScreen,
+                                           "The screen is smaller than 800 x 600; parts of the "
+                                           "program will not fit."),
+                                    Caption(), &dontWarn);
         if (dontWarn)
             settings_->SetWarn640x480(0);
         if (!go)
@@ -330,8 +334,8 @@ bool OrvikApp::DirectXCertified() {
     // A command-line run plays nothing and has nobody to ask.
     if (options_.headless || !settings_ || settings_->GetWarnDirectXCertified() == 0)
         return true;
-    std::string text = TextOr(kTextDriverWarning,
-                              "The display or sound drivers may not support video playback.");
+    std::string text =
+        TextOr(kTextDriverWarning, "The display or sound drivers may not support video playback.");
     text += " (display " + std::to_string(displayOk ? 1 : 0) + ", sound " +
             std::to_string(soundOk ? 1 : 0) + ")";
     bool dontWarn = false;

@@ -10,9 +10,12 @@ ORVIK_IMPLEMENT_SERIAL(SetModeCommand, Command, kVersionableSchema | 1)
 
 uint32_t SetModeCommand::GetNameId() const {
     switch (target) {
-    case AppMode::capture: return kTextCaptureMode;
-    case AppMode::edit: return kTextEditMode;
-    case AppMode::makeMovie: return kTextMakeMovieMode;
+    case AppMode::capture:
+        return kTextCaptureMode;
+    case AppMode::edit:
+        return kTextEditMode;
+    case AppMode::makeMovie:
+        return kTextMakeMovieMode;
     }
     return kTextEditMode;
 }

@@ -102,7 +102,8 @@ struct Panel : CommandRouter::Handler {
     std::vector<std::string>* offered;
     uint32_t takes;
     std::function<void()> inside;
-    Panel(std::string n, std::vector<std::string>* o, uint32_t t) : name(std::move(n)), offered(o), takes(t) {}
+    Panel(std::string n, std::vector<std::string>* o, uint32_t t)
+        : name(std::move(n)), offered(o), takes(t) {}
     bool OnCommand(uint32_t id) override {
         offered->push_back(name);
         if (inside)
@@ -121,15 +122,28 @@ TEST(CommandRouterTest, OffersInChainOrder) {
         std::vector<std::string> offered;
     };
     using P = CommandRouter::PlayerItem;
-    const std::vector<std::string> all = {"view", "player", "library", "output", "capture",
-                                          "titler", "voiceover"};
+    const std::vector<std::string> all = {"view",    "player", "library",  "output",
+                                          "capture", "titler", "voiceover"};
     const Case cases[] = {
         {"nobody takes it", P::none, false, 1, false, all},
-        {"movie window before the player", P::movie, false, 1, false,
+        {"movie window before the player",
+         P::movie,
+         false,
+         1,
+         false,
          {"view", "movieWindow", "player", "library", "output", "capture", "titler", "voiceover"}},
-        {"album before the player", P::album, false, 1, false,
+        {"album before the player",
+         P::album,
+         false,
+         1,
+         false,
          {"view", "album", "player", "library", "output", "capture", "titler", "voiceover"}},
-        {"first taker ends the search", P::movie, false, 30, true, {"view", "movieWindow", "player", "library"}},
+        {"first taker ends the search",
+         P::movie,
+         false,
+         30,
+         true,
+         {"view", "movieWindow", "player", "library"}},
         {"capture lock", P::none, true, 50, true, {"capture"}},
         {"capture lock, not taken", P::movie, true, 1, false, {"capture"}},
         {"undo falls through to the history", P::none, false, CommandRouter::kIdUndo, true, all},
@@ -137,14 +151,22 @@ TEST(CommandRouterTest, OffersInChainOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> offered;
-        Panel view("view", &offered, 10), movie("movieWindow", &offered, 20), album("album", &offered, 20),
-            player("player", &offered, 0), library("library", &offered, 30), output("output", &offered, 40),
-            capture("capture", &offered, 50), titler("titler", &offered, 60), voice("voiceover", &offered, 70);
+        Panel view("view", &offered, 10), movie("movieWindow", &offered, 20),
+            album("album", &offered, 20), player("player", &offered, 0),
+            library("library", &offered, 30), output("output", &offered, 40),
+            capture("capture", &offered, 50), titler("titler", &offered, 60),
+            voice("voiceover", &offered, 70);
         CommandRouter r;
-        for (auto [slot, panel] : std::initializer_list<std::pair<Slot, Panel*>>{
-                 {Slot::voiceover, &voice}, {Slot::view, &view}, {Slot::movieWindow, &movie},
-                 {Slot::album, &album}, {Slot::player, &player}, {Slot::library, &library},
-                 {Slot::output, &output}, {Slot::capture, &capture}, {Slot::titler, &titler}})
+        for (auto [slot, panel] :
+             std::initializer_list<std::pair<Slot, Panel*>>{{Slot::voiceover, &voice},
+                                                            {Slot::view, &view},
+                                                            {Slot::movieWindow, &movie},
+                                                            {Slot::album, &album},
+                                                            {Slot::player, &player},
+                                                            {Slot::library, &library},
+                                                            {Slot::output, &output},
+                                                            {Slot::capture, &capture},
+                                                            {Slot::titler, &titler}})
             r.SetHandler(slot, panel);
         r.SetPlayerItem(c.item);
         r.SetCaptureLock(c.captureLock);
@@ -238,7 +260,10 @@ TEST(OrvikAppAutoCdTest, DesktopRunSuspendsAutoPlayUntilExit) {
     }
     auto command = [] {
         std::string v = "<none>";
-        Settings().GetRegistry().OpenKey(RegistryTree::localMachine, AutoCd::kKeyPath, false).QueryText("", v);
+        Settings()
+            .GetRegistry()
+            .OpenKey(RegistryTree::localMachine, AutoCd::kKeyPath, false)
+            .QueryText("", v);
         return v;
     };
     OrvikApp app(AppHarness::Desktop());

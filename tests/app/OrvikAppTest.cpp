@@ -48,9 +48,8 @@ struct OrvikAppTest : testing::Test {
                                   AssetManager::Instance() != nullptr,
                                   Movie::Current() != nullptr};
         });
-        app.SetModeObserver([this](AppMode m) {
-            h.rec.Add("mode:" + std::to_string(static_cast<int>(m)));
-        });
+        app.SetModeObserver(
+            [this](AppMode m) { h.rec.Add("mode:" + std::to_string(static_cast<int>(m))); });
     }
 
     // Settings written before a start, as an earlier run or the user left them.
@@ -75,19 +74,40 @@ TEST_F(OrvikAppTest, DesktopStartAndExitRunInOrder) {
     ASSERT_TRUE(app.InitInstance());
     EXPECT_FALSE(app.IsStarting());
     EXPECT_EQ(OrvikApp::Current(), &app);
-    const std::vector<std::string> start = {
-        "step:SingleInstance",       "step:InitializeServices",   "shell:InitializeServices",
-        "step:RegisterWindowClass",  "shell:RegisterWindowClass", "step:InitializeMediaLibrary",
-        "shell:InitializeMediaLibrary", "step:Settings",          "step:ResourceLibraries",
-        "step:DefaultTapeName",      "step:MemoryCheck",          "step:OpenLog",
-        "step:Undoer",               "step:AssetManager",         "step:DisplayChecks",
-        "step:InitializePalette",    "step:DirectXCertified",     "step:ShowSplash",
-        "shell:ShowSplash",          "step:DataRateLimit",        "step:CrashMarker",
-        "step:CreateMainWindow",     "shell:CreateMainWindow",    "step:OpenDocument",
-        "step:FirstShow",            "mode:1",                    "step:AcceptDroppedFiles",
-        "shell:AcceptDroppedFiles",  "step:DisableAutoCd",        "step:RefreshSplash",
-        "shell:RefreshSplash",       "step:CloseSplash",          "shell:CloseSplash",
-        "step:Started"};
+    const std::vector<std::string> start = {"step:SingleInstance",
+                                            "step:InitializeServices",
+                                            "shell:InitializeServices",
+                                            "step:RegisterWindowClass",
+                                            "shell:RegisterWindowClass",
+                                            "step:InitializeMediaLibrary",
+                                            "shell:InitializeMediaLibrary",
+                                            "step:Settings",
+                                            "step:ResourceLibraries",
+                                            "step:DefaultTapeName",
+                                            "step:MemoryCheck",
+                                            "step:OpenLog",
+                                            "step:Undoer",
+                                            "step:AssetManager",
+                                            "step:DisplayChecks",
+                                            "step:InitializePalette",
+                                            "step:DirectXCertified",
+                                            "step:ShowSplash",
+                                            "shell:ShowSplash",
+                                            "step:DataRateLimit",
+                                            "step:CrashMarker",
+                                            "step:CreateMainWindow",
+                                            "shell:CreateMainWindow",
+                                            "step:OpenDocument",
+                                            "step:FirstShow",
+                                            "mode:1",
+                                            "step:AcceptDroppedFiles",
+                                            "shell:AcceptDroppedFiles",
+                                            "step:DisableAutoCd",
+                                            "step:RefreshSplash",
+                                            "shell:RefreshSplash",
+                                            "step:CloseSplash",
+                                            "shell:CloseSplash",
+                                            "step:Started"};
     EXPECT_EQ(h.rec.calls, start);
 
     // What each step finds made before it.
@@ -285,12 +305,18 @@ TEST_F(OrvikAppTest, DisplayChecks) {
     paletted.paletteBased = true;
     paletted.paletteEntries = 256;
     const Case cases[] = {
-        {"full colour", full, true, false, true, OrvikApp::StartFailure::none, 0, 0, Key::warn640x480},
-        {"16 colours", mono, true, false, false, OrvikApp::StartFailure::colours, 1, 0, Key::warn640x480},
-        {"small, go on", small, true, false, true, OrvikApp::StartFailure::none, 0, 1, Key::warn640x480},
-        {"small, declined", small, false, false, false, OrvikApp::StartFailure::declined, 0, 1, Key::warn640x480},
-        {"small, never again", small, true, true, true, OrvikApp::StartFailure::none, 0, 1, Key::warn640x480},
-        {"palette, declined", paletted, false, true, false, OrvikApp::StartFailure::declined, 0, 1, Key::warn256Colors},
+        {"full colour", full, true, false, true, OrvikApp::StartFailure::none, 0, 0,
+         Key::warn640x480},
+        {"16 colours", mono, true, false, false, OrvikApp::StartFailure::colours, 1, 0,
+         Key::warn640x480},
+        {"small, go on", small, true, false, true, OrvikApp::StartFailure::none, 0, 1,
+         Key::warn640x480},
+        {"small, declined", small, false, false, false, OrvikApp::StartFailure::declined, 0, 1,
+         Key::warn640x480},
+        {"small, never again", small, true, true, true, OrvikApp::StartFailure::none, 0, 1,
+         Key::warn640x480},
+        {"palette, declined", paletted, false, true, false, OrvikApp::StartFailure::declined, 0, 1,
+         Key::warn256Colors},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -58,7 +58,8 @@ public:
             *dontWarn = tickDontWarn;
         return confirm;
     }
-    std::string ChooseOpenFile(const std::string&, const std::string&, const std::string&) override {
+    std::string ChooseOpenFile(const std::string&, const std::string&,
+                               const std::string&) override {
         return std::string();
     }
     void SetWaitCursor(bool) override {}

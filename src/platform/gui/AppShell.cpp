@@ -11,6 +11,8 @@ AppShell& AppShell::Current() {
     return installed ? *installed : headless;
 }
 
-void AppShell::Install(AppShell* shell) { installed = shell; }
+void AppShell::Install(AppShell* shell) {
+    installed = shell;
+}
 
 } // namespace orvik
