@@ -1,5 +1,7 @@
 #include "model/Scene.h"
 
+#include "app/ResourceLibraries.h"
+#include "media/MediaFile.h"
 #include "model/Clip.h"
 #include "model/Timecode.h"
 #include "platform/archive/Archive.h"
@@ -27,6 +29,34 @@ void Scene::SetFileName(const std::string& path) {
     else
         sourceTape_ = new SourceTape(path, 0);
 }
+
+MediaFile* Scene::GetVideoFile() { return sourceTape_ ? sourceTape_->GetVideoFile() : nullptr; }
+
+MediaFile* Scene::GetAudioFile() { return sourceTape_ ? sourceTape_->GetAudioFile() : nullptr; }
+
+bool Scene::HasAudio() const {
+    // Known once per file name: whether the tape has sound, and whether that
+    // sound can be read for waveforms.
+    if (hasAudioCache_ < 0) {
+        auto* self = const_cast<Scene*>(this);
+        MediaFile* audio = self->GetAudioFile();
+        self->hasAudioCache_ = audio ? 1 : 0;
+        self->hasWaveformCache_ = audio && audio->HasPcmFormat() ? 1 : 0;
+    }
+    return hasAudioCache_ == 1;
+}
+
+bool Scene::HasWaveform() const {
+    HasAudio();
+    return hasWaveformCache_ == 1;
+}
+
+void Scene::Refresh() {
+    if (sourceTape_)
+        sourceTape_->CloseMedia();
+}
+
+std::string Scene::GetKindName(const Clip*) const { return ResourceText(50314); }
 
 void Scene::SetTape(SourceTape* tape) {
     sourceTape_ = tape;

@@ -26,6 +26,12 @@ public:
     // name.
     void SetFileName(const std::string& path) override;
     SourceTape* GetTape() const { return sourceTape_.get(); }
+    MediaFile* GetVideoFile() override;
+    MediaFile* GetAudioFile() override;
+    bool HasAudio() const override;
+    bool HasWaveform() const override;
+    void Refresh() override;
+    std::string GetKindName(const Clip* clip) const override;
     void SetTape(SourceTape* tape);
 
     int GetKind() const override { return kindScene; }

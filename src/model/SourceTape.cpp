@@ -3,6 +3,8 @@
 #include "app/DiagnosticsLog.h"
 #include "app/ResourceIds.h"
 #include "app/ResourceLibraries.h"
+#include "media/MediaFile.h"
+#include "media/MediaFiles.h"
 #include "model/Clip.h"
 #include "model/ClipList.h"
 #include "model/Scene.h"
@@ -27,7 +29,7 @@ SourceTape::SourceTape(const std::string& fileName, int32_t tapeValue)
 
 SourceTape::SourceTape(const SourceTape& other)
     : RefObject(other), fileName_(other.fileName_), tapeValue_(other.tapeValue_),
-      headerWord_(other.headerWord_) {}
+      videoFile_(other.videoFile_), audioFile_(other.audioFile_), headerWord_(other.headerWord_) {}
 
 SourceTape::~SourceTape() = default;
 
@@ -43,7 +45,32 @@ void SourceTape::Serialize(Archive& ar) {
     sync_.reset(ar.ReadObjectOf<TapeSync>());
 }
 
-void SourceTape::SetFileName(const std::string& path) { fileName_ = path; }
+void SourceTape::SetFileName(const std::string& path) {
+    fileName_ = path;
+    videoFile_ = nullptr;
+    audioFile_ = nullptr;
+}
+
+MediaFile* SourceTape::GetVideoFile() {
+    if (!videoFile_ || !videoFile_->IsValid())
+        videoFile_ = OpenMediaFile(fileName_, 0, 0);
+    return videoFile_ && videoFile_->IsOpen() ? videoFile_.get() : nullptr;
+}
+
+MediaFile* SourceTape::GetAudioFile() {
+    if (!audioFile_ || !audioFile_->IsValid())
+        audioFile_ = OpenMediaFile(fileName_, 1, 0);
+    return audioFile_ && audioFile_->IsOpen() ? audioFile_.get() : nullptr;
+}
+
+void SourceTape::CloseMedia() {
+    if (videoFile_)
+        videoFile_->Close();
+    if (audioFile_)
+        audioFile_->Close();
+    videoFile_ = nullptr;
+    audioFile_ = nullptr;
+}
 
 void SourceTape::SetSync(std::unique_ptr<TapeSync> sync) { sync_ = std::move(sync); }
 

@@ -10,6 +10,7 @@
 namespace orvik {
 
 class ClipList;
+class MediaFile;
 class TapeSync;
 
 // One captured video file and, while it is read or written, the list of
@@ -42,6 +43,12 @@ public:
     void SetSync(std::unique_ptr<TapeSync> sync);
     std::unique_ptr<TapeSync> DropSync();
 
+    // The media files of the tape, opened on first use; null while they do
+    // not open.
+    MediaFile* GetVideoFile();
+    MediaFile* GetAudioFile();
+    void CloseMedia();
+
     ClipList* GetSceneList() const;
     void SetSceneList(ClipList* list);
 
@@ -62,6 +69,8 @@ private:
     int32_t tapeValue_ = 0;
     std::unique_ptr<TapeSync> sync_;
     RefPtr<ClipList> scenes_;
+    RefPtr<MediaFile> videoFile_;
+    RefPtr<MediaFile> audioFile_;
     uint16_t headerWord_ = 0;
 };
 
