@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Asset.h"
+#include "imaging/Dib.h"
 
 #include <cstdint>
 
@@ -26,8 +27,19 @@ public:
 
     int32_t GetResourceId() const { return resourceId_; }
 
+    // The picture at this size and depth (24 when 0): cached while the size
+    // stays; a picture that cannot be loaded is white (and logged); other
+    // shapes are centred on a 4:3 canvas of their top-left colour and scaled.
+    RefPtr<Dib> GetPicture(int width, int height, int bits);
+    int CreatePicon(Dib* picture, Clip* clip, Time offset) override;
+    std::string GetKindName(const Clip* clip) const override;
+    std::string GetText(const Clip* clip) const override;
+    // Whether the file is a title the titling library makes.
+    static bool IsTitleFile(const std::string& path);
+
 private:
     int32_t resourceId_ = 0;
+    RefPtr<Dib> picture_;
 };
 
 } // namespace orvik
