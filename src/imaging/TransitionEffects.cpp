@@ -4,8 +4,10 @@
 #include "imaging/Dib.h"
 #include "imaging/DibClip.h"
 #include "imaging/DibRows.h"
+#include "imaging/ExpandedPattern.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -13,48 +15,186 @@ namespace orvik {
 
 namespace {
 
-// 16 bytes at a time in 16-bit lanes: t = (a * (256 - w) + b * w) >> 8 with
-// w in 0..256 is exactly a + ((w * (b - a)) >> 8) for w below 256 and b for
-// w = 256, and never leaves 16 bits (255 * 256 at most).
-using U8x16 = uint8_t __attribute__((vector_size(16)));
-using U16x16 = uint16_t __attribute__((vector_size(32)));
+// Rows are blended 64 bytes at a time. A blend t = (a * (256 - w) + b * w)
+// >> 8 with w in 0..256 is exactly a + ((w * (b - a)) >> 8) for w below 256
+// and b for w = 256; its sum is at most 255 * 256, so it is computed as
+// (a << 8) + (b - a) * w in 16-bit lanes that wrap (the wrapped value is the
+// true one). The bytes stay in place: each 16-bit lane holds an even byte
+// (low) and an odd one (high); both are blended in the lane, and the result
+// is the high byte of each sum. The row kernels are built for AVX-512, AVX2
+// and the baseline; the widest the processor has runs.
+using U8x64 = uint8_t __attribute__((vector_size(64)));
+using I8x64 = int8_t __attribute__((vector_size(64)));
+using U16x32 = uint16_t __attribute__((vector_size(64)));
+constexpr size_t kBlock = 64;
 
-// One row of n bytes, per-byte weights. `t` may be `a` or `b`: every block is
-// loaded before it is stored.
-void BlendBytes(uint8_t* t, const uint8_t* a, const uint8_t* b, const uint16_t* w, size_t n) {
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        U8x16 a8, b8;
-        U16x16 w16;
-        std::memcpy(&a8, a + i, 16);
-        std::memcpy(&b8, b + i, 16);
-        std::memcpy(&w16, w + i, 32);
-        U16x16 A = __builtin_convertvector(a8, U16x16);
-        U16x16 B = __builtin_convertvector(b8, U16x16);
-        U16x16 r = (A * (256 - w16) + B * w16) >> 8;
-        U8x16 out = __builtin_convertvector(r, U8x16);
-        std::memcpy(t + i, &out, 16);
-    }
-    for (; i < n; ++i)
-        t[i] = static_cast<uint8_t>((a[i] * (256 - w[i]) + b[i] * w[i]) >> 8);
+std::atomic<bool> baselineOnly{false};
+
+// 0 baseline, 1 AVX2, 2 AVX-512 with byte and word instructions.
+int KernelLevel() {
+    static const int level = __builtin_cpu_supports("avx512bw") ? 2
+                             : __builtin_cpu_supports("avx2")   ? 1
+                                                                : 0;
+    return baselineOnly.load(std::memory_order_relaxed) ? 0 : level;
 }
 
-// One row of n bytes with one weight k (1..255) toward the source.
-void DissolveBytes(uint8_t* t, const uint8_t* s, uint16_t k, size_t n) {
-    size_t i = 0;
+// Whether every lane of a comparison result is set.
+__attribute__((always_inline)) inline bool AllSet(const I8x64& mask) {
+    uint64_t q[8];
+    std::memcpy(q, &mask, kBlock);
+    return (q[0] & q[1] & q[2] & q[3] & q[4] & q[5] & q[6] & q[7]) == ~uint64_t{0};
+}
+
+// Blends 64 bytes of a and b by the weights of the even (we) and odd (wo)
+// bytes, each 0..256.
+// (Vectors by reference: passed by value they would take the ABI of the
+// widest kernel.)
+__attribute__((always_inline)) inline void Blend(U16x32& out, const U16x32& A, const U16x32& B,
+                                                 const U16x32& we, const U16x32& wo) {
+    const U16x32 low = U16x32{} + 0x00FF, high = U16x32{} + 0xFF00;
+    U16x32 even = (A << 8) + ((B & low) - (A & low)) * we;
+    U16x32 odd = (A & high) + ((B >> 8) - (A >> 8)) * wo;
+    out = (even >> 8) | (odd & high);
+}
+
+// One row of n bytes moved toward the source by k (1..255) / 256.
+__attribute__((always_inline)) inline void DissolveRowBody(uint8_t* t, const uint8_t* s,
+                                                           uint16_t k, size_t n) {
     const uint16_t keep = static_cast<uint16_t>(256 - k);
-    for (; i + 16 <= n; i += 16) {
-        U8x16 t8, s8;
-        std::memcpy(&t8, t + i, 16);
-        std::memcpy(&s8, s + i, 16);
-        U16x16 T = __builtin_convertvector(t8, U16x16);
-        U16x16 S = __builtin_convertvector(s8, U16x16);
-        U16x16 r = (T * keep + S * k) >> 8;
-        U8x16 out = __builtin_convertvector(r, U8x16);
-        std::memcpy(t + i, &out, 16);
+    const U16x32 K = U16x32{} + k;
+    size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock) {
+        U16x32 T, S;
+        std::memcpy(&T, t + i, kBlock);
+        std::memcpy(&S, s + i, kBlock);
+        U16x32 out;
+        Blend(out, T, S, K, K);
+        std::memcpy(t + i, &out, kBlock);
     }
     for (; i < n; ++i)
         t[i] = static_cast<uint8_t>((t[i] * keep + s[i] * k) >> 8);
+}
+
+// How a pattern wipe weighs the pattern bytes at one progress (see
+// TransitionEffects::WipeWeights): 0 up to lo, 255 from hi, a ramp between.
+struct WipeRamp {
+    int s = 0, lo = 0, hi = 0;
+    explicit WipeRamp(double progress) {
+        progress = std::clamp(progress, 0.0, 1.0);
+        s = static_cast<int>(progress * 255);
+        const int soft = (s != 0 && s != 255) ? 5 : 0;
+        lo = std::max(255 - s - soft, 0);
+        hi = std::min(255 - s + soft, 255);
+    }
+    int Value(int i) const {
+        if (s == 255)
+            return 255; // the end: every pixel has turned, pattern bytes of 0 too
+        if (i <= lo)
+            return 0;
+        if (i >= hi)
+            return 255;
+        return (255 * i - 255 * lo) / (hi - lo);
+    }
+};
+
+// What one row of a pattern wipe needs besides its pointers.
+struct WipeRowParams {
+    uint8_t flip;      // 0xFF to turn the pattern round, else 0
+    uint8_t lo;        // pattern bytes (after turning) up to lo weigh 0
+    uint8_t span;      // hi - lo: from lo + span on they weigh 255
+    uint8_t ramp[16];  // the weight of lo + d for d below span
+    bool targetIsA;    // blocks of weight 0 are already in place
+    bool targetIsB;    // blocks of weight 255 are already in place
+    uint16_t table[256]; // per pattern byte, with 255 as 256 (row ends)
+};
+
+// One row of n bytes: `e` holds the pattern byte of every byte. Blocks whose
+// bytes all weigh 0 or all 255 are copied (or left, when the target already
+// holds them); only blocks across the ramp are blended.
+__attribute__((always_inline)) inline void WipeRowBody(uint8_t* t, const uint8_t* a,
+                                                       const uint8_t* b, const uint8_t* e,
+                                                       size_t n, const WipeRowParams& p) {
+    size_t i = 0;
+    const U8x64 flip = U8x64{} + p.flip, lo = U8x64{} + p.lo, span = U8x64{} + p.span;
+    for (; i + kBlock <= n; i += kBlock) {
+        U8x64 v;
+        std::memcpy(&v, e + i, kBlock);
+        v ^= flip;
+        U8x64 d = v > lo ? v - lo : U8x64{};
+        I8x64 full = (d >= span), none = (d == U8x64{});
+        if (AllSet(full)) {
+            if (!p.targetIsB)
+                std::memcpy(t + i, b + i, kBlock);
+            continue;
+        }
+        if (AllSet(none)) {
+            if (!p.targetIsA)
+                std::memcpy(t + i, a + i, kBlock);
+            continue;
+        }
+        U8x64 w = U8x64{};
+        for (int j = 1; j < p.span; ++j)
+            w = d == static_cast<uint8_t>(j) ? U8x64{} + p.ramp[j] : w;
+        w = full ? U8x64{} + 255 : w;
+        // Weights of the even and odd bytes, 255 meaning all of b (256).
+        U16x32 W;
+        std::memcpy(&W, &w, kBlock);
+        U16x32 we = W & 0x00FF, wo = W >> 8;
+        we += (we == 255) & 1;
+        wo += (wo == 255) & 1;
+        U16x32 A, B;
+        std::memcpy(&A, a + i, kBlock);
+        std::memcpy(&B, b + i, kBlock);
+        U16x32 out;
+        Blend(out, A, B, we, wo);
+        std::memcpy(t + i, &out, kBlock);
+    }
+    for (; i < n; ++i) {
+        const uint16_t w = p.table[e[i]];
+        t[i] = static_cast<uint8_t>((a[i] * (256 - w) + b[i] * w) >> 8);
+    }
+}
+
+__attribute__((target("avx2"))) void DissolveRowAvx2(uint8_t* t, const uint8_t* s, uint16_t k,
+                                                       size_t n) {
+    DissolveRowBody(t, s, k, n);
+}
+void DissolveRowBaseline(uint8_t* t, const uint8_t* s, uint16_t k, size_t n) {
+    DissolveRowBody(t, s, k, n);
+}
+__attribute__((target("avx512bw"))) void DissolveRowAvx512(uint8_t* t, const uint8_t* s,
+                                                           uint16_t k, size_t n) {
+    DissolveRowBody(t, s, k, n);
+}
+void DissolveRow(uint8_t* t, const uint8_t* s, uint16_t k, size_t n) {
+    switch (KernelLevel()) {
+    case 2: return DissolveRowAvx512(t, s, k, n);
+    case 1: return DissolveRowAvx2(t, s, k, n);
+    default: return DissolveRowBaseline(t, s, k, n);
+    }
+}
+
+__attribute__((target("avx2"))) void WipeRowAvx2(uint8_t* t, const uint8_t* a, const uint8_t* b,
+                                                   const uint8_t* e, size_t n,
+                                                   const WipeRowParams& p) {
+    WipeRowBody(t, a, b, e, n, p);
+}
+void WipeRowBaseline(uint8_t* t, const uint8_t* a, const uint8_t* b, const uint8_t* e, size_t n,
+                     const WipeRowParams& p) {
+    WipeRowBody(t, a, b, e, n, p);
+}
+__attribute__((target("avx512bw"))) void WipeRowAvx512(uint8_t* t, const uint8_t* a,
+                                                       const uint8_t* b, const uint8_t* e,
+                                                       size_t n, const WipeRowParams& p) {
+    WipeRowBody(t, a, b, e, n, p);
+}
+void WipeRow(uint8_t* t, const uint8_t* a, const uint8_t* b, const uint8_t* e, size_t n,
+             const WipeRowParams& p) {
+    switch (KernelLevel()) {
+    case 2: return WipeRowAvx512(t, a, b, e, n, p);
+    case 1: return WipeRowAvx2(t, a, b, e, n, p);
+    default: return WipeRowBaseline(t, a, b, e, n, p);
+    }
 }
 
 bool RowImage(const Dib& dib) {
@@ -78,6 +218,8 @@ void OutsideBands(const Rect& image, const Rect* outer, const Rect* inner, Rect 
 }
 
 } // namespace
+
+void TransitionEffects::UseBaselineKernels(bool on) { baselineOnly.store(on); }
 
 Rect TransitionEffects::FieldRect(const Rect& r, int field) {
     if (field == 0)
@@ -232,32 +374,19 @@ int TransitionEffects::DibDissolve(const Dib& source, Dib& target, int field, do
     const size_t bytes = static_cast<size_t>(clip.target.Width()) * ps;
     const ptrdiff_t x = static_cast<ptrdiff_t>(clip.target.left) * ps;
     for (int y = FirstRow(clip.target.top, field); y < clip.target.bottom; y += RowStep(field))
-        DissolveBytes(t.Row(y) + x, s.Row(y) + x, k, bytes);
+        DissolveRow(t.Row(y) + x, s.Row(y) + x, k, bytes);
     return 1;
 }
 
 void TransitionEffects::WipeWeights(double progress, bool flip, uint8_t weights[256]) {
-    progress = std::clamp(progress, 0.0, 1.0);
-    const int s = static_cast<int>(progress * 255);
-    const int soft = (s != 0 && s != 255) ? 5 : 0;
-    const int lo = std::max(255 - s - soft, 0);
-    const int hi = std::min(255 - s + soft, 255);
-    for (int i = 0; i < 256; ++i) {
-        int v;
-        if (s == 255)
-            v = 255; // the end: every pixel has turned, pattern bytes of 0 too
-        else if (i <= lo)
-            v = 0;
-        else if (i >= hi)
-            v = 255;
-        else
-            v = (255 * i - 255 * lo) / (hi - lo);
-        weights[flip ? 255 - i : i] = static_cast<uint8_t>(v);
-    }
+    const WipeRamp ramp(progress);
+    for (int i = 0; i < 256; ++i)
+        weights[flip ? 255 - i : i] = static_cast<uint8_t>(ramp.Value(i));
 }
 
 int TransitionEffects::AlphaWipe(Dib& target, const Dib* a, const Dib* b, int field,
-                                 const uint8_t weights[256], const Dib& pattern) {
+                                 double progress, bool flip, const Dib& pattern,
+                                 const ExpandedPattern* expanded) {
     const int w = target.Width(), h = target.AbsHeight();
     if (pattern.IsEmpty() || !pattern.Bits() || !pattern.IsUncompressed() ||
         pattern.BitCount() != 8 || pattern.Width() != w || pattern.AbsHeight() != h) {
@@ -278,35 +407,80 @@ int TransitionEffects::AlphaWipe(Dib& target, const Dib* a, const Dib* b, int fi
             return 0;
         }
     }
-    // A weight of 255 becomes 256 in the blend, which then yields b exactly.
-    uint16_t table[256];
+    const WipeRamp ramp(progress);
+    WipeRowParams params;
+    uint8_t weights[256];
+    WipeWeights(progress, flip, weights);
     for (int i = 0; i < 256; ++i)
-        table[i] = weights[i] == 255 ? 256 : weights[i];
+        params.table[i] = weights[i] == 255 ? 256 : weights[i];
+    params.flip = flip ? 0xFF : 0;
+    if (ramp.s == 0 || ramp.s == 255) {
+        // No ramp: every byte weighs the same, 0 or 255.
+        params.lo = ramp.s == 0 ? 255 : 0;
+        params.span = ramp.s == 0 ? 255 : 0;
+    } else {
+        params.lo = static_cast<uint8_t>(ramp.lo);
+        params.span = static_cast<uint8_t>(ramp.hi - ramp.lo);
+    }
+    for (int d = 0; d < 16; ++d)
+        params.ramp[d] = static_cast<uint8_t>(ramp.Value(std::min(ramp.lo + d, 255)));
+    params.targetIsA = a == &target;
+    params.targetIsB = b == &target;
+
     const size_t bytes = static_cast<size_t>(w) * ps;
-    std::vector<uint8_t> black(bytes, 0);
-    std::vector<uint16_t> rowWeights(bytes);
+    std::vector<uint8_t> black(a && b ? 0 : bytes, 0);
+    if (expanded && (expanded->PixelBytes() != ps || expanded->Width() != w ||
+                     expanded->Height() != h))
+        expanded = nullptr;
+    std::vector<uint8_t> scratch(ps == 1 || expanded ? 0 : bytes);
     DibRows t(target), pr(pattern);
     DibRows ar = a ? DibRows(*a) : DibRows(target), br = b ? DibRows(*b) : DibRows(target);
+    // A chunk of the expanded pattern lies wholly before the edge (weight 0)
+    // when its highest byte, turned, is at most lo, wholly after it (255)
+    // when its lowest is at least lo + span.
+    enum { before, after, across };
+    auto classOf = [&](uint8_t lowest, uint8_t highest) {
+        int low = flip ? 255 - highest : lowest, high = flip ? 255 - lowest : highest;
+        if (low >= params.lo + params.span)
+            return after;
+        return high <= params.lo ? before : across;
+    };
     for (int y = FirstRow(0, field); y < h; y += RowStep(field)) {
-        const uint8_t* pat = pr.Row(y);
-        uint16_t* rw = rowWeights.data();
-        switch (ps) {
-        case 1:
-            for (int x = 0; x < w; ++x)
-                rw[x] = table[pat[x]];
-            break;
-        case 3:
-            for (int x = 0; x < w; ++x)
-                rw[3 * x] = rw[3 * x + 1] = rw[3 * x + 2] = table[pat[x]];
-            break;
-        default:
-            for (int x = 0; x < w; ++x)
-                rw[4 * x] = rw[4 * x + 1] = rw[4 * x + 2] = rw[4 * x + 3] = table[pat[x]];
-            break;
-        }
+        uint8_t* tp = t.Row(y);
         const uint8_t* ap = a ? ar.Row(y) : black.data();
         const uint8_t* bp = b ? br.Row(y) : black.data();
-        BlendBytes(t.Row(y), ap, bp, rw, bytes);
+        if (!expanded) {
+            const uint8_t* e = pr.Row(y);
+            if (ps != 1) {
+                for (int x = 0; x < w; ++x)
+                    std::memset(scratch.data() + static_cast<size_t>(x) * ps, e[x], ps);
+                e = scratch.data();
+            }
+            WipeRow(tp, ap, bp, e, bytes, params);
+            continue;
+        }
+        const uint8_t* e = expanded->Row(y);
+        const uint8_t* lowest = expanded->Lowest(y);
+        const uint8_t* highest = expanded->Highest(y);
+        const size_t chunks = expanded->ChunksPerRow();
+        for (size_t c = 0; c < chunks;) {
+            const int kind = classOf(lowest[c], highest[c]);
+            size_t end = c + 1;
+            while (end < chunks && classOf(lowest[end], highest[end]) == kind)
+                ++end;
+            const size_t from = c * ExpandedPattern::kChunk;
+            const size_t to = std::min(bytes, end * ExpandedPattern::kChunk);
+            if (kind == before) {
+                if (!params.targetIsA)
+                    std::memcpy(tp + from, ap + from, to - from);
+            } else if (kind == after) {
+                if (!params.targetIsB)
+                    std::memcpy(tp + from, bp + from, to - from);
+            } else {
+                WipeRow(tp + from, ap + from, bp + from, e + from, to - from, params);
+            }
+            c = end;
+        }
     }
     return 1;
 }

@@ -8,6 +8,7 @@
 namespace orvik {
 
 class Dib;
+class ExpandedPattern;
 
 // The building blocks of the transition effects. Each works on the rows of
 // one video field: field 0 selects every row, field 1 the even rows (0, 2,
@@ -42,17 +43,28 @@ public:
                            const Rect* rect = nullptr);
 
     // The 256 weights of a pattern wipe at `progress`: index = pattern byte,
-    // 0 shows the outgoing picture, 255 the incoming one. `flip` reverses
-    // the order in which pattern bytes turn. At progress 1 every weight is
-    // 255, so that a wipe always ends on the incoming picture.
+    // 0 shows the outgoing picture, 255 the incoming one. s = trunc(255 p);
+    // bytes up to 255 - s - 5 weigh 0, from 255 - s + 5 on 255, with a ramp
+    // between (none at s 0 or 255). `flip` reverses the order in which
+    // pattern bytes turn. At progress 1 every weight is 255, so that a wipe
+    // always ends on the incoming picture.
     static void WipeWeights(double progress, bool flip, uint8_t weights[256]);
     // Mixes a (outgoing) and b (incoming) into the target through an 8-bit
-    // pattern of the target's size: per pixel the weight of its pattern byte
-    // takes the target to a + ((w * (b - a)) >> 8). A missing picture reads
-    // as black. `a` and `b` must have the target's size and bit count (or be
-    // the target itself); anything else logs and leaves the target.
-    static int AlphaWipe(Dib& target, const Dib* a, const Dib* b, int field,
-                         const uint8_t weights[256], const Dib& pattern);
+    // pattern of the target's size: per pixel the weight w of its pattern
+    // byte (WipeWeights) takes each byte to a + ((w * (b - a)) >> 8), a where
+    // w is 0 and b where it is 255. A missing picture reads as black. `a`
+    // and `b` must have the target's size and bit count (or be the target
+    // itself); anything else logs and leaves the target. `expanded`, when
+    // given, is the same pattern laid out for the target's pixels
+    // (PatternCache): the blend then copies whole stretches that lie before
+    // or after the wipe's edge.
+    static int AlphaWipe(Dib& target, const Dib* a, const Dib* b, int field, double progress,
+                         bool flip, const Dib& pattern,
+                         const ExpandedPattern* expanded = nullptr);
+
+    // The dissolve and wipe rows run on AVX2 where the processor has it;
+    // this keeps them on the baseline instructions (tests run both).
+    static void UseBaselineKernels(bool on);
 
     // Rounds a rectangle's top and bottom down to even rows for field passes.
     static Rect FieldRect(const Rect& rect, int field);

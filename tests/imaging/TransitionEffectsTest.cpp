@@ -2,10 +2,13 @@
 #include "ImagingTestSupport.h"
 
 #include "imaging/Dib.h"
+#include "imaging/ExpandedPattern.h"
 #include "imaging/TransitionEffects.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 using namespace orvik;
@@ -41,6 +44,9 @@ RefPtr<Dib> Random(int w, int h, int bits, uint32_t seed, bool topDown = false) 
 }
 
 } // namespace
+
+static void DissolveRowsCheck();
+static void AlphaWipeRowsCheck();
 
 TEST(TransitionEffects, FieldPassesTouchOnlyTheirRowsAndRoundRectanglesToEvenRows) {
     struct Case {
@@ -160,7 +166,21 @@ TEST(TransitionEffects, DissolveShiftsTheDifferenceArithmetically) {
     }
 }
 
+// Runs a check with the processor's row kernels and with the baseline ones.
+template <class F> void WithBothKernels(F check) {
+    for (bool baseline : {false, true}) {
+        SCOPED_TRACE(baseline ? "baseline kernels" : "processor's kernels");
+        FX::UseBaselineKernels(baseline);
+        check();
+    }
+    FX::UseBaselineKernels(false);
+}
+
 TEST(TransitionEffects, DissolveOfLongRowsEqualsTheByteFormula) {
+    WithBothKernels([] { DissolveRowsCheck(); });
+}
+
+static void DissolveRowsCheck() {
     for (int bits : {8, 24, 32})
         for (int w : {1, 5, 17, 33}) {
             RefPtr<Dib> t = Random(w, 3, bits, 1), s = Random(w, 3, bits, 2, true);
@@ -213,50 +233,111 @@ TEST(TransitionEffects, WipeWeightsRampOverTenLevelsAndFinishAtOne) {
 }
 
 TEST(TransitionEffects, AlphaWipeBlendsEachPixelByItsPatternWeight) {
+    // p 0.5: pattern bytes 123 and below weigh 0, 124 weighs 25, 128 127,
+    // 133 and above 255.
     RefPtr<Dib> a = MakeGrey8({{100, 200, 200, 100, 100}});
     RefPtr<Dib> b = MakeGrey8({{200, 100, 100, 200, 200}});
-    RefPtr<Dib> pattern = MakeGrey8({{0, 1, 2, 3, 4}});
-    uint8_t weights[256] = {128, 128, 1, 0, 255};
+    RefPtr<Dib> pattern = MakeGrey8({{128, 128, 124, 123, 133}});
     RefPtr<Dib> t = MakeGrey8({{0, 0, 0, 0, 0}});
-    ASSERT_EQ(FX::AlphaWipe(*t, a.get(), b.get(), 0, weights, *pattern), 1);
-    // 100 + (128 * 100 >> 8); 200 + (-12800 >> 8); 200 + (-100 >> 8); a; b.
-    EXPECT_EQ(Bytes8(*t), (std::vector<std::vector<int>>{{150, 150, 199, 100, 200}}));
-    // A missing picture reads as black; in place into b.
-    ASSERT_EQ(FX::AlphaWipe(*b, nullptr, b.get(), 0, weights, *pattern), 1);
-    EXPECT_EQ(Bytes8(*b), (std::vector<std::vector<int>>{{100, 50, 0, 0, 200}}));
+    ASSERT_EQ(FX::AlphaWipe(*t, a.get(), b.get(), 0, 0.5, false, *pattern), 1);
+    // 100 + (127 * 100 >> 8); 200 + (-12700 >> 8); 200 + (-2500 >> 8); a; b.
+    EXPECT_EQ(Bytes8(*t), (std::vector<std::vector<int>>{{149, 150, 190, 100, 200}}));
+    // Turned round, byte v weighs what 255 - v did; a missing picture reads
+    // as black; mixing in place into b.
+    RefPtr<Dib> flipped = MakeGrey8({{127, 127, 131, 132, 122}});
+    ASSERT_EQ(FX::AlphaWipe(*b, nullptr, b.get(), 0, 0.5, true, *flipped), 1);
+    EXPECT_EQ(Bytes8(*b), (std::vector<std::vector<int>>{{99, 49, 9, 0, 200}}));
 }
 
 TEST(TransitionEffects, AlphaWipeOfEveryDepthEqualsTheByteFormula) {
+    WithBothKernels([] { AlphaWipeRowsCheck(); });
+}
+
+static void AlphaWipeRowsCheck() {
+    // Widths across the 32-byte blocks of the row kernel, smooth and random
+    // patterns, every progress step, both orders, in place and not.
+    std::mt19937 rng(6);
     for (int bits : {8, 24, 32})
-        for (int w : {1, 6, 21})
-            for (int field : {0, 1, 2}) {
-                const int h = 5;
-                RefPtr<Dib> a = Random(w, h, bits, 3), b = Random(w, h, bits, 4, true);
-                RefPtr<Dib> pattern = Random(w, h, 8, 5);
-                uint8_t weights[256];
-                std::mt19937 rng(6);
-                for (uint8_t& x : weights)
-                    x = static_cast<uint8_t>(rng() % 3 == 0 ? (rng() & 1) * 255 : rng());
-                RefPtr<Dib> t = Random(w, h, bits, 7);
-                RefPtr<Dib> before = Random(w, h, bits, 7);
-                ASSERT_EQ(FX::AlphaWipe(*t, a.get(), b.get(), field, weights, *pattern), 1);
-                const int ps = bits / 8;
-                for (int y = 0; y < h; ++y) {
-                    bool selected = field == 0 || (y & 1) == (field == 1 ? 0 : 1);
-                    for (int x = 0; x < w; ++x) {
-                        int wt = weights[*pattern->PixelAddress(x, y)];
-                        for (int c = 0; c < ps; ++c) {
-                            int A = a->PixelAddress(x, y)[c], B = b->PixelAddress(x, y)[c];
-                            int want = wt == 0 ? A : wt == 255 ? B : A + ((wt * (B - A)) >> 8);
-                            if (!selected)
-                                want = before->PixelAddress(x, y)[c];
-                            ASSERT_EQ(t->PixelAddress(x, y)[c], want)
-                                << bits << " bits, " << w << " wide, field " << field << ", pixel "
-                                << x << "," << y;
+        for (int w : {1, 6, 11, 21, 45})
+            for (int field : {0, 1, 2})
+                for (int round = 0; round < 12; ++round) {
+                    const int h = 5;
+                    const double p = round == 0 ? 0.0 : round == 1 ? 1.0 : (rng() % 1000) / 999.0;
+                    const bool flip = rng() & 1, smooth = round & 2;
+                    RefPtr<Dib> a = Random(w, h, bits, 3 + round), b = Random(w, h, bits, 4, true);
+                    RefPtr<Dib> pattern = Random(w, h, 8, 5 + round);
+                    if (smooth)
+                        for (int y = 0; y < h; ++y)
+                            for (int x = 0; x < w; ++x)
+                                *pattern->PixelAddress(x, y) =
+                                    static_cast<uint8_t>(static_cast<int>(p * 255) - 8 + x + y);
+                    uint8_t weights[256];
+                    FX::WipeWeights(p, flip, weights);
+                    RefPtr<Dib> before = Random(w, h, bits, 7);
+                    RefPtr<Dib> t = Random(w, h, bits, 7);
+                    Dib* target = t.get();
+                    const Dib* pa = a.get();
+                    if (round % 3 == 2) { // in place into a
+                        a->Copy(*t);
+                        pa = t.get();
+                    }
+                    ASSERT_EQ(FX::AlphaWipe(*target, pa, b.get(), field, p, flip, *pattern), 1);
+                    const int ps = bits / 8;
+                    for (int y = 0; y < h; ++y) {
+                        bool selected = field == 0 || (y & 1) == (field == 1 ? 0 : 1);
+                        for (int x = 0; x < w; ++x) {
+                            int wt = weights[*pattern->PixelAddress(x, y)];
+                            for (int c = 0; c < ps; ++c) {
+                                int A = a->PixelAddress(x, y)[c], B = b->PixelAddress(x, y)[c];
+                                int want = wt == 0 ? A : wt == 255 ? B : A + ((wt * (B - A)) >> 8);
+                                if (!selected)
+                                    want = before->PixelAddress(x, y)[c];
+                                ASSERT_EQ(t->PixelAddress(x, y)[c], want)
+                                    << bits << " bits, " << w << " wide, field " << field
+                                    << ", p " << p << ", flip " << flip << ", pixel " << x << ","
+                                    << y;
+                            }
                         }
                     }
                 }
+}
+
+// The laid-out pattern lets the blend copy whole stretches before and after
+// the wipe's edge: the bytes must come out as without it.
+static void ExpandedPatternCheck() {
+    std::mt19937 rng(9);
+    const int w = 200, h = 7;
+    for (int bits : {8, 24, 32})
+        for (int round = 0; round < 24; ++round) {
+            const double p = round == 0 ? 0.0 : round == 1 ? 1.0 : (rng() % 1000) / 999.0;
+            const bool flip = rng() & 1;
+            RefPtr<Dib> pattern = Random(w, h, 8, 20 + round);
+            if (round % 4 != 3) // mostly smooth: a level every few pixels
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        *pattern->PixelAddress(x, y) = static_cast<uint8_t>(
+                            std::clamp(static_cast<int>(p * 255) - 40 + x / 3 + y, 0, 255));
+            ExpandedPattern expanded(*pattern, bits / 8);
+            ASSERT_TRUE(expanded.IsValid());
+            for (int into = 0; into < 3; ++into) { // a third picture, a, b
+                RefPtr<Dib> a = Random(w, h, bits, 30 + round), b = Random(w, h, bits, 40 + round);
+                RefPtr<Dib> a2 = Random(w, h, bits, 30 + round), b2 = Random(w, h, bits, 40 + round);
+                RefPtr<Dib> t = Random(w, h, bits, 50), t2 = Random(w, h, bits, 50);
+                Dib* target = into == 0 ? t.get() : into == 1 ? a.get() : b.get();
+                Dib* target2 = into == 0 ? t2.get() : into == 1 ? a2.get() : b2.get();
+                int field = round % 3;
+                ASSERT_EQ(FX::AlphaWipe(*target, a.get(), b.get(), field, p, flip, *pattern), 1);
+                ASSERT_EQ(FX::AlphaWipe(*target2, a2.get(), b2.get(), field, p, flip, *pattern,
+                                        &expanded),
+                          1);
+                ASSERT_EQ(std::memcmp(target->Bits(), target2->Bits(), target->ImageSize()), 0)
+                    << bits << " bits, p " << p << ", flip " << flip << ", into " << into;
             }
+        }
+}
+
+TEST(TransitionEffects, AlphaWipeThroughTheLaidOutPatternGivesTheSameBytes) {
+    WithBothKernels([] { ExpandedPatternCheck(); });
 }
 
 TEST(TransitionEffects, AlphaWipeRefusesAPatternOfAnotherSize) {
@@ -264,8 +345,7 @@ TEST(TransitionEffects, AlphaWipeRefusesAPatternOfAnotherSize) {
     RefPtr<Dib> a = MakeGrey8({{1, 2}}), b = MakeGrey8({{3, 4}});
     RefPtr<Dib> t = MakeGrey8({{9, 9}});
     RefPtr<Dib> pattern = MakeGrey8({{0, 0, 0}});
-    uint8_t weights[256] = {};
-    EXPECT_EQ(FX::AlphaWipe(*t, a.get(), b.get(), 0, weights, *pattern), 0);
+    EXPECT_EQ(FX::AlphaWipe(*t, a.get(), b.get(), 0, 0.5, false, *pattern), 0);
     EXPECT_EQ(Bytes8(*t), (std::vector<std::vector<int>>{{9, 9}}));
     EXPECT_TRUE(LogHas("Transition::AlphaWipe invalid alpha dib\n"));
 }
