@@ -284,14 +284,17 @@ int Transition::CornerCopy(int32_t kind, bool mainTrack, Dib* target, Dib* a, Di
 }
 
 int Transition::WipePass(const Clip* clip, Dib* target, Dib* a, Dib* b, int f, double p) {
-    uint8_t weights[256];
-    FX::WipeWeights(p, clip->IsReversed() != clip->IsTransitionAtEnd(), weights);
-    RefPtr<Dib> pattern = GetPattern(target->Width(), target->AbsHeight(), GetPatternScale());
+    PatternCache::Expanded expanded;
+    RefPtr<Dib> pattern = patternCache_.Get(
+        target->Width(), target->AbsHeight(), GetPatternScale(),
+        [this](int w, int h, double s) { return MakePattern(w, h, s); }, target->PixelSize(),
+        &expanded);
     if (!pattern) {
         LogMessage("Transition::AlphaWipe invalid alpha dib\n");
         return 0;
     }
-    return FX::AlphaWipe(*target, a, b, f, weights, *pattern);
+    return FX::AlphaWipe(*target, a, b, f, p, clip->IsReversed() != clip->IsTransitionAtEnd(),
+                         *pattern, expanded.get());
 }
 
 } // namespace orvik
