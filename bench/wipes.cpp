@@ -6,6 +6,7 @@
 #include "app/ResourceLibraries.h"
 #include "imaging/Dib.h"
 #include "imaging/wipes/CircleWipe.h"
+#include "imaging/wipes/MatrixWipe.h"
 #include "imaging/wipes/WipePresets.h"
 #include "model/Clip.h"
 #include "model/Transition.h"
@@ -82,6 +83,14 @@ void BM_AlphaWipeVsMemcpy(benchmark::State& state) {
     MixVsMemcpy(state, *wipe);
 }
 BENCHMARK(BM_AlphaWipeVsMemcpy)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The hardest case for the blend: fine random cells put the wipe's edge in
+// almost every stretch of a row.
+void BM_DustWipeVsMemcpy(benchmark::State& state) {
+    RefPtr<MatrixWipe> wipe = new MatrixWipe(6361, 0.6, 0.75, 180, 120);
+    MixVsMemcpy(state, *wipe);
+}
+BENCHMARK(BM_DustWipeVsMemcpy)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The drawings of the pattern wipes come from the resource libraries.
 ResourceLibraries& Libraries() {

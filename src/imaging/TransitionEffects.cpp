@@ -102,15 +102,17 @@ struct WipeRowParams {
     uint8_t flip;      // 0xFF to turn the pattern round, else 0
     uint8_t lo;        // pattern bytes (after turning) up to lo weigh 0
     uint8_t span;      // hi - lo: from lo + span on they weigh 255
-    uint8_t ramp[16];  // the weight of lo + d for d below span
+    uint16_t multiplier; // the weight of lo + d below lo + span is
+    uint8_t shift;       // (d * multiplier) >> shift
     bool targetIsA;    // blocks of weight 0 are already in place
     bool targetIsB;    // blocks of weight 255 are already in place
+    bool blockChecks;  // look for blocks wholly on one side of the edge
     uint16_t table[256]; // per pattern byte, with 255 as 256 (row ends)
 };
 
-// One row of n bytes: `e` holds the pattern byte of every byte. Blocks whose
-// bytes all weigh 0 or all 255 are copied (or left, when the target already
-// holds them); only blocks across the ramp are blended.
+// One row of n bytes: `e` holds the pattern byte of every byte. With block
+// checks, blocks whose bytes all weigh 0 or all 255 are copied (or left, when
+// the target already holds them); the others are blended.
 __attribute__((always_inline)) inline void WipeRowBody(uint8_t* t, const uint8_t* a,
                                                        const uint8_t* b, const uint8_t* e,
                                                        size_t n, const WipeRowParams& p) {
@@ -121,27 +123,27 @@ __attribute__((always_inline)) inline void WipeRowBody(uint8_t* t, const uint8_t
         std::memcpy(&v, e + i, kBlock);
         v ^= flip;
         U8x64 d = v > lo ? v - lo : U8x64{};
-        I8x64 full = (d >= span), none = (d == U8x64{});
-        if (AllSet(full)) {
-            if (!p.targetIsB)
-                std::memcpy(t + i, b + i, kBlock);
-            continue;
+        if (p.blockChecks) {
+            if (AllSet(d >= span)) {
+                if (!p.targetIsB)
+                    std::memcpy(t + i, b + i, kBlock);
+                continue;
+            }
+            if (AllSet(d == U8x64{})) {
+                if (!p.targetIsA)
+                    std::memcpy(t + i, a + i, kBlock);
+                continue;
+            }
         }
-        if (AllSet(none)) {
-            if (!p.targetIsA)
-                std::memcpy(t + i, a + i, kBlock);
-            continue;
-        }
-        U8x64 w = U8x64{};
-        for (int j = 1; j < p.span; ++j)
-            w = d == static_cast<uint8_t>(j) ? U8x64{} + p.ramp[j] : w;
-        w = full ? U8x64{} + 255 : w;
-        // Weights of the even and odd bytes, 255 meaning all of b (256).
-        U16x32 W;
-        std::memcpy(&W, &w, kBlock);
-        U16x32 we = W & 0x00FF, wo = W >> 8;
-        we += (we == 255) & 1;
-        wo += (wo == 255) & 1;
+        // Weights of the even and odd bytes: 0 at d = 0, 255 d / span on the
+        // ramp (as (d * multiplier) >> shift, exact for d below span), all of
+        // b (256) from span on.
+        U16x32 dd;
+        std::memcpy(&dd, &d, kBlock);
+        const U16x32 de = dd & 0x00FF, dodd = dd >> 8, span16 = U16x32{} + p.span;
+        U16x32 we = (de * p.multiplier) >> p.shift, wo = (dodd * p.multiplier) >> p.shift;
+        we = de >= span16 ? U16x32{} + 256 : we;
+        wo = dodd >= span16 ? U16x32{} + 256 : wo;
         U16x32 A, B;
         std::memcpy(&A, a + i, kBlock);
         std::memcpy(&B, b + i, kBlock);
@@ -422,8 +424,13 @@ int TransitionEffects::AlphaWipe(Dib& target, const Dib* a, const Dib* b, int fi
         params.lo = static_cast<uint8_t>(ramp.lo);
         params.span = static_cast<uint8_t>(ramp.hi - ramp.lo);
     }
-    for (int d = 0; d < 16; ++d)
-        params.ramp[d] = static_cast<uint8_t>(ramp.Value(std::min(ramp.lo + d, 255)));
+    // floor(255 d / span) for 1 <= d < span as (d * multiplier) >> shift,
+    // found by search for each span the ramp can have (6 to 10, and 5).
+    static constexpr uint16_t kMultiplier[11] = {0, 0, 0, 0, 0, 51, 85, 583, 255, 907, 51};
+    static constexpr uint8_t kShift[11] = {0, 0, 0, 0, 0, 0, 1, 4, 3, 5, 1};
+    const int span = params.span <= 10 ? params.span : 0;
+    params.multiplier = kMultiplier[span];
+    params.shift = kShift[span];
     params.targetIsA = a == &target;
     params.targetIsB = b == &target;
 
@@ -456,6 +463,7 @@ int TransitionEffects::AlphaWipe(Dib& target, const Dib* a, const Dib* b, int fi
                     std::memset(scratch.data() + static_cast<size_t>(x) * ps, e[x], ps);
                 e = scratch.data();
             }
+            params.blockChecks = true;
             WipeRow(tp, ap, bp, e, bytes, params);
             continue;
         }
@@ -477,6 +485,8 @@ int TransitionEffects::AlphaWipe(Dib& target, const Dib* a, const Dib* b, int fi
                 if (!params.targetIsB)
                     std::memcpy(tp + from, bp + from, to - from);
             } else {
+                // The chunks straddle the edge: no block check pays here.
+                params.blockChecks = false;
                 WipeRow(tp + from, ap + from, bp + from, e + from, to - from, params);
             }
             c = end;

@@ -262,7 +262,12 @@ static void AlphaWipeRowsCheck() {
             for (int field : {0, 1, 2})
                 for (int round = 0; round < 12; ++round) {
                     const int h = 5;
-                    const double p = round == 0 ? 0.0 : round == 1 ? 1.0 : (rng() % 1000) / 999.0;
+                    // Near the ends the ramp is narrower: 6 to 9 levels.
+                    const int nearEnds[] = {1, 2, 4, 251, 253, 254};
+                    const double p = round == 0   ? 0.0
+                                     : round == 1 ? 1.0
+                                     : round < 8  ? (nearEnds[round - 2] + 0.5) / 255
+                                                  : (rng() % 1000) / 999.0;
                     const bool flip = rng() & 1, smooth = round & 2;
                     RefPtr<Dib> a = Random(w, h, bits, 3 + round), b = Random(w, h, bits, 4, true);
                     RefPtr<Dib> pattern = Random(w, h, 8, 5 + round);
