@@ -17,7 +17,9 @@ namespace {
 std::function<void()> focusHook;
 }
 
-void Command::SetFocusHook(std::function<void()> hook) { focusHook = std::move(hook); }
+void Command::SetFocusHook(std::function<void()> hook) {
+    focusHook = std::move(hook);
+}
 
 void Command::Do(Archive&) {}
 void Command::Undo(Archive&) {}
@@ -25,6 +27,7 @@ void Command::Undo(Archive&) {}
 void Command::Execute(bool record) {
     if (focusHook)
         focusHook();
+    Prepare();
     RefPtr<Checkpoint> checkpoint = new Checkpoint;
     {
         Archive ar(checkpoint->GetFile(), Archive::store);

@@ -38,6 +38,11 @@ public:
     virtual void Do(Archive& undoData);
     virtual void Undo(Archive& undoData);
     virtual void Redo(Archive& undoData) { Do(undoData); }
+    // Called by Execute before the command is written into its checkpoint:
+    // a command whose parameters come from outside (the clipboard) takes
+    // them here, so that the checkpoint holds them and a redo uses them
+    // again.
+    virtual void Prepare() {}
 
     // The name made from a class name: "AlbumOpenCommand" gives "Album Open".
     static std::string DerivedName(const std::string& className);
