@@ -289,7 +289,7 @@ bool OrvikApp::CheckDisplay() {
         bool go = ui.ConfirmWarning(TextOr(kTextSmallScreen,
                                            "The screen is smaller than 800 x 600; parts of the "
                                            "program will not fit."),
-                                    Caption(), &dontWarn);
+                                    kProductName, &dontWarn);
         if (dontWarn)
             settings_->SetWarn640x480(0);
         if (!go)
@@ -300,7 +300,7 @@ bool OrvikApp::CheckDisplay() {
         bool go = ui.ConfirmWarning(
             TextOr(kTextPaletteDisplay,
                    "The display shows only 256 colours; pictures will look coarse."),
-            Caption(), &dontWarn);
+            kProductName, &dontWarn);
         if (dontWarn)
             settings_->SetWarn256Colors(0);
         if (!go)
@@ -339,7 +339,9 @@ bool OrvikApp::DirectXCertified() {
     text += " (display " + std::to_string(displayOk ? 1 : 0) + ", sound " +
             std::to_string(soundOk ? 1 : 0) + ")";
     bool dontWarn = false;
-    bool go = UserInterface::Current().ConfirmWarning(text, Caption(), &dontWarn);
+    // A question whose default answer starts the program: not under the
+    // "cannot start" caption of the errors.
+    bool go = UserInterface::Current().ConfirmWarning(text, kProductName, &dontWarn);
     if (dontWarn)
         settings_->SetWarnDirectXCertified(0);
     return go;

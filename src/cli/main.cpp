@@ -1,5 +1,7 @@
 #include "cli/CliCommand.h"
 
+#include "cli/DesktopSession.h"
+
 #include "app/Version.h"
 
 #include <algorithm>
@@ -16,17 +18,21 @@ std::vector<CliCommand>& Registry() {
 }
 
 void PrintHelp() {
-    printf("Usage: orvik [COMMAND [ARGS]]\n\n"
+    printf("Usage: orvik [PROJECT.orv]\n"
+           "       orvik COMMAND [ARGS]\n\n"
            "Orvik, a video editor for home movies. Without a command it starts the desktop\n"
-           "application; the commands below are its headless front end.\n\n"
+           "application, opening PROJECT when one is named; when it already runs, the\n"
+           "project is handed to the running one. The desktop window is not built yet: the\n"
+           "application runs without one until it is ended with Ctrl+C. The commands below\n"
+           "are its headless front end.\n\n"
            "Commands:\n");
     std::vector<CliCommand> sorted = CliCommands();
     std::sort(sorted.begin(), sorted.end(),
               [](const CliCommand& a, const CliCommand& b) { return strcmp(a.name, b.name) < 0; });
     for (const CliCommand& c : sorted)
         printf("  %-28s %s\n", c.usage, c.summary);
-    printf("\nOptions:\n  %-28s %s\n  %-28s %s\n\n", "--help", "show this help",
-           "--version", "show the version");
+    printf("\nOptions:\n  %-28s %s\n  %-28s %s\n\n", "--help", "show this help", "--version",
+           "show the version");
     printf("`orvik COMMAND --help` describes one command. Set ORVIK_HOME=DIR to keep every\n"
            "file Orvik writes (settings, log, working files, movies) under DIR.\n");
 }
@@ -37,7 +43,9 @@ CliCommandRegistrar::CliCommandRegistrar(const CliCommand& command) {
     Registry().push_back(command);
 }
 
-const std::vector<CliCommand>& CliCommands() { return Registry(); }
+const std::vector<CliCommand>& CliCommands() {
+    return Registry();
+}
 
 int CliFail(const std::string& message) {
     fprintf(stderr, "orvik: %s\n", message.c_str());
@@ -53,11 +61,8 @@ bool CliWantsHelp(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     using namespace orvik;
-    if (argc < 2) {
-        // The desktop application arrives with its own issue.
-        fprintf(stderr, "orvik: the desktop application is not built yet; see `orvik --help`\n");
-        return 1;
-    }
+    if (argc < 2)
+        return RunDesktopSession(std::string());
     std::string first = argv[1];
     if (first == "--help" || first == "-h" || first == "help") {
         PrintHelp();
@@ -73,5 +78,10 @@ int main(int argc, char** argv) {
             return c.run(args);
         }
     }
+    // `orvik PROJECT`: a file name where a command would stand (a movie
+    // file, or any path) starts the desktop with it.
+    if (argc == 2 && !first.empty() && first[0] != '-' &&
+        (first.find('/') != std::string::npos || first.find('.') != std::string::npos))
+        return RunDesktopSession(first);
     return CliFail("unknown command '" + first + "'; see `orvik --help`");
 }
