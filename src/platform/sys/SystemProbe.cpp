@@ -1,5 +1,7 @@
 #include "platform/sys/SystemProbe.h"
 
+#include "platform/audio/SoundOutput.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,33 +34,6 @@ std::string OsRelease() {
         if (line.rfind("PRETTY_NAME=", 0) == 0)
             return Trim(line.substr(12));
     return std::string();
-}
-
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-bool HasSoundCard() {
-    DIR* d = opendir("/dev/snd");
-    if (d) {
-        bool found = false;
-        while (dirent* e = readdir(d))
-            if (strncmp(e->d_name, "pcm", 3) == 0)
-                found = true;
-        closedir(d);
-        if (found)
-            return true;
-    }
-    const char* runtime = getenv("XDG_RUNTIME_DIR");
-    if (getenv("PULSE_SERVER"))
-        return true;
-    if (runtime) {
-        std::string r = runtime;
-        if (Exists(r + "/pulse/native") || Exists(r + "/pipewire-0"))
-            return true;
-    }
-    return false;
 }
 
 void ReadCpuInfo(SystemProbe& p) {
@@ -119,7 +94,7 @@ SystemProbe SystemProbe::Read() {
     const char* display = getenv("DISPLAY");
     const char* wayland = getenv("WAYLAND_DISPLAY");
     p.hasDisplay = (display && *display) || (wayland && *wayland);
-    p.hasSoundDevice = HasSoundCard();
+    p.hasSoundDevice = SoundOutputAvailable();
     return p;
 }
 

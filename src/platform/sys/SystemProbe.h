@@ -20,7 +20,7 @@ struct SystemProbe {
     uint32_t cpuFeatures = 0;    // the processor's standard feature flags
     uint64_t memoryBytes = 0;    // physical memory
     bool hasDisplay = false;     // an X11 or Wayland display is reachable
-    bool hasSoundDevice = false; // a sound card or a sound server is present
+    bool hasSoundDevice = false; // sound can be played (see SoundOutputAvailable)
 
     static SystemProbe Read();
 };
