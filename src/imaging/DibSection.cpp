@@ -2,6 +2,7 @@
 
 #include "app/DiagnosticsLog.h"
 #include "imaging/XPalette.h"
+#include "media/MediaFile.h"
 #include "platform/archive/Archive.h"
 #include "platform/gdi/DrawingSurface.h"
 
@@ -188,6 +189,24 @@ int DibSection::LoadFromFile(const std::string& path) {
     if (!temp->LoadFromFile(path))
         return 0;
     return Create(*temp, false);
+}
+
+int DibSection::LoadFromMediaFile(MediaFile& mediaFile, int64_t frame, const Rect& rect) {
+    Release();
+    if (rect.IsEmpty() || !CreateDIBSection(rect.Width(), rect.Height(), 24, false, nullptr)) {
+        LogMessage("DibSection::LoadFromMediaFile can't allocate storage\n");
+        return 0;
+    }
+    // The reader decodes the frame at the surface's size straight into the
+    // surface's rows (bottom-up, 24 bits, as the header says).
+    RefPtr<Dib> drawn = mediaFile.GetFrame(frame, header_, bits_);
+    if (!drawn || drawn->Bits() != bits_) {
+        LogMessage("DibSection::LoadFromMediaFile: can't get frame %lld of %s\n",
+                   static_cast<long long>(frame), mediaFile.GetFileName().c_str());
+        Release();
+        return 0;
+    }
+    return 1;
 }
 
 int DibSection::SetColorRamp(int count, ColorRef from, ColorRef to) {

@@ -6,6 +6,7 @@
 
 namespace orvik {
 
+class MediaFile;
 class Palette;
 
 // A Dib whose pixels are a drawing surface of the drawing layer, so that
@@ -40,6 +41,11 @@ public:
                                  const Palette* palette);
     int Load(File& file) override;
     int LoadFromFile(const std::string& path) override;
+    // A 24-bit surface of the rectangle's size holding video frame `frame`
+    // of `mediaFile` (counted from its first frame), the whole frame scaled
+    // to that size: a scene's thumbnail. 0 when the surface cannot be made
+    // or the frame cannot be read; the image is then empty.
+    virtual int LoadFromMediaFile(MediaFile& mediaFile, int64_t frame, const Rect& rect);
 
     DrawingSurface* Surface() const { return surface_.get(); }
     // Copies the image's colours into the surface; returns the number set.

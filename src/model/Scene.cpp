@@ -1,6 +1,8 @@
 #include "model/Scene.h"
 
+#include "app/DiagnosticsLog.h"
 #include "app/ResourceLibraries.h"
+#include "imaging/DibSection.h"
 #include "media/MediaFile.h"
 #include "model/Clip.h"
 #include "model/Timecode.h"
@@ -33,6 +35,29 @@ void Scene::SetFileName(const std::string& path) {
 MediaFile* Scene::GetVideoFile() { return sourceTape_ ? sourceTape_->GetVideoFile() : nullptr; }
 
 MediaFile* Scene::GetAudioFile() { return sourceTape_ ? sourceTape_->GetAudioFile() : nullptr; }
+
+int Scene::CreatePicon(Dib* picture, Clip* clip, Time offset) {
+    if (!picture || picture->IsEmpty() || picture->Width() < 1 || picture->AbsHeight() < 1)
+        return 0;
+    MediaFile* video = GetVideoFile();
+    if (!video) {
+        LogMessage("Scene::CreatePicon: no video in '%s'\n", GetFileName().c_str());
+        return 0;
+    }
+    // Times read from a project may be anything: a sum outside movie time
+    // is no frame of the tape.
+    const int64_t at = int64_t{clip ? clip->GetTrimStart() : start_} + offset;
+    if (at < 0 || at > INT32_MAX) {
+        LogMessage("Scene::CreatePicon: no frame at %lld in '%s'\n", static_cast<long long>(at),
+                   GetFileName().c_str());
+        return 0;
+    }
+    RefPtr<DibSection> frame = new DibSection;
+    if (!frame->LoadFromMediaFile(*video, Timecode::ToSample(static_cast<Time>(at)),
+                                  Rect(0, 0, picture->Width(), picture->AbsHeight())))
+        return 0;
+    return picture->Copy(*frame) ? 1 : 0;
+}
 
 bool Scene::HasAudio() const {
     // Known once per file name: whether the tape has sound, and whether that

@@ -27,6 +27,11 @@ public:
     void SetFileName(const std::string& path) override;
     SourceTape* GetTape() const { return sourceTape_.get(); }
     MediaFile* GetVideoFile() override;
+    // The frame at the clip's trim start (the scene's start without a clip)
+    // plus `offset`, scaled to the whole of `picture`. 0 (logged) when the
+    // tape has no readable video or that frame cannot be read; `picture` is
+    // then left as it was.
+    int CreatePicon(Dib* picture, Clip* clip, Time offset) override;
     MediaFile* GetAudioFile() override;
     bool HasAudio() const override;
     bool HasWaveform() const override;
