@@ -110,4 +110,10 @@ int BitmapWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void BitmapWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("path", GetPath());
+    out.Add("resourceNumber", int64_t{resourceNumber_});
+}
+
 } // namespace orvik

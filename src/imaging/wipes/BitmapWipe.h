@@ -22,6 +22,7 @@ public:
     RefObject* Clone() const override { return new BitmapWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     // The name text, else the picture's file name after its first "_".
     std::string GetName() const override;
 

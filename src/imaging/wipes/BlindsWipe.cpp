@@ -25,4 +25,10 @@ int BlindsWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void BlindsWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("count", int64_t{count_});
+    out.Add("invert", int64_t{invert_});
+}
+
 } // namespace orvik

@@ -35,4 +35,11 @@ int CheckerboardWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void CheckerboardWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("columns", int64_t{columns_});
+    out.Add("rows", int64_t{rows_});
+    out.Add("flags", int64_t{flags_});
+}
+
 } // namespace orvik

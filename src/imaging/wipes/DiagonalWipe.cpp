@@ -25,4 +25,9 @@ int DiagonalWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void DiagonalWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("corner", int64_t{corner_});
+}
+
 } // namespace orvik

@@ -16,6 +16,7 @@ public:
     RefObject* Clone() const override { return new DiagonalWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetCorner() const { return corner_; }
 

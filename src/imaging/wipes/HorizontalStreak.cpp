@@ -30,4 +30,10 @@ int HorizontalStreak::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void HorizontalStreak::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("bands", int64_t{bands_});
+    out.Add("flags", int64_t{flags_});
+}
+
 } // namespace orvik

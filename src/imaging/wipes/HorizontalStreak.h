@@ -17,6 +17,7 @@ public:
     RefObject* Clone() const override { return new HorizontalStreak(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetBands() const { return bands_; }
     int32_t GetFlags() const { return flags_; }

@@ -42,4 +42,10 @@ int MatrixWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void MatrixWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("columns", int64_t{columns_});
+    out.Add("rows", int64_t{rows_});
+}
+
 } // namespace orvik

@@ -20,6 +20,7 @@ public:
     RefObject* Clone() const override { return new MatrixWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetColumns() const { return columns_; }
     int32_t GetRows() const { return rows_; }

@@ -160,4 +160,10 @@ int PatternWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void PatternWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("path", path_);
+    out.Add("resourceNumber", int64_t{resourceNumber_});
+}
+
 } // namespace orvik

@@ -26,6 +26,7 @@ public:
     RefObject* Clone() const override { return new PatternWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
     // The name text, else the drawing's path.
     std::string GetName() const override;
 

@@ -45,4 +45,14 @@ int RectangleWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void RectangleWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("startLeft", int64_t{startLeft_});
+    out.Add("startTop", int64_t{startTop_});
+    out.Add("startRight", int64_t{startRight_});
+    out.Add("startBottom", int64_t{startBottom_});
+    out.Add("closing", int64_t{closing_});
+    out.Add("code", int64_t{code_});
+}
+
 } // namespace orvik

@@ -22,6 +22,7 @@ public:
     RefObject* Clone() const override { return new RectangleWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetCode() const { return code_; }
     int32_t GetClosing() const { return closing_; }

@@ -17,6 +17,7 @@ public:
     RefObject* Clone() const override { return new SlatsWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetCount() const { return count_; }
     int32_t GetInvert() const { return invert_; }

@@ -46,4 +46,11 @@ int SpiralWipe::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void SpiralWipe::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("mode", int64_t{mode_});
+    out.Add("turns", int64_t{turns_});
+    out.Add("arms", int64_t{arms_});
+}
+
 } // namespace orvik

@@ -18,6 +18,7 @@ public:
     RefObject* Clone() const override { return new SpiralWipe(*this); }
     int CreateAlphaDib(Dib& image) override;
     void SerializeOwn(Archive& ar) override;
+    void ListFields(FieldList& out) const override;
 
     int32_t GetMode() const { return mode_; }
     int32_t GetTurns() const { return turns_; }

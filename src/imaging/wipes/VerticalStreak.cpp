@@ -30,4 +30,10 @@ int VerticalStreak::CreateAlphaDib(Dib& image) {
     return 1;
 }
 
+void VerticalStreak::ListFields(FieldList& out) const {
+    Wipe::ListFields(out);
+    out.Add("bands", int64_t{bands_});
+    out.Add("flags", int64_t{flags_});
+}
+
 } // namespace orvik

@@ -81,6 +81,13 @@ void Wipe::Serialize(Archive& ar) {
 
 void Wipe::SerializeOwn(Archive&) {}
 
+void Wipe::ListFields(FieldList& out) const {
+    Transition::ListFields(out);
+    out.Add("piconLow", piconLow_);
+    out.Add("piconHigh", piconHigh_);
+    out.Add("noZero", int64_t{noZero_});
+}
+
 bool Wipe::IsEqual(const Asset* other) const {
     const Wipe* w = DynamicCast<const Wipe>(other);
     if (!w || !Transition::IsEqual(other) || w->GetRuntimeClass() != GetRuntimeClass())

@@ -39,6 +39,9 @@ public:
     ~Wipe() override;
 
     void Serialize(Archive& ar) override;
+    // The transition's fields, the two picon thresholds and noZero; each
+    // kind adds its own after them, in the order it saves them.
+    void ListFields(FieldList& out) const override;
     RefObject* Clone() const override;
     // Equal transitions whose class and pattern parameters match too.
     bool IsEqual(const Asset* other) const override;
