@@ -3,6 +3,7 @@
 #include "app/DiagnosticsLog.h"
 #include "app/ResourceLibraries.h"
 #include "app/Version.h"
+#include "media/MediaFiles.h"
 #include "model/AssetManager.h"
 #include "model/AssetText.h"
 #include "platform/archive/Archive.h"
@@ -52,7 +53,23 @@ std::string CdAsset::GetKindName(const Clip*) const { return ResourceText(50400)
 
 std::string CdAsset::GetText(const Clip* clip) const { return SoundText(clip, *this); }
 
-void CdAsset::Refresh() {}
+void CdAsset::Refresh() {
+    renderedMedia_ = nullptr;
+}
+
+void CdAsset::SetRenderedFileName(const std::string& path) {
+    if (path != renderedFile_)
+        Refresh();
+    renderedFile_ = path;
+}
+
+MediaFile* CdAsset::GetAudioFile() {
+    if (renderedFile_.empty())
+        return nullptr;
+    if (!renderedMedia_ || !renderedMedia_->IsValid())
+        renderedMedia_ = OpenMediaFile(renderedFile_, 1, 0);
+    return renderedMedia_ && renderedMedia_->IsOpen() ? renderedMedia_.get() : nullptr;
+}
 
 void CdAsset::DeleteRenderedFile() {
     Refresh();
@@ -70,8 +87,13 @@ void CdAsset::DeleteRenderedFile() {
 void CdAsset::AdjustToClip(Time, Time) { DeleteRenderedFile(); }
 
 bool CdAsset::EnsureCdInserted() {
+    if (!insertedCd) {
+        LogMessage("CdAsset::EnsureCdInserted: no CD audio service to find '%s'\n",
+                   cdName_.c_str());
+        return false;
+    }
     for (;;) {
-        if (insertedCd && insertedCd() == cdName_)
+        if (insertedCd() == cdName_)
             return true;
         std::string text = FillText(ResourceText(50399), {GetFileName().empty() ? cdName_
                                                                                 : GetFileName()});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/MediaFile.h"
 #include "model/Asset.h"
 
 #include <functional>
@@ -30,15 +31,20 @@ public:
     std::string GetText(const Clip* clip) const override;
     bool CopyOnTrim() const override { return true; }
     void AdjustToClip(Time trimStart, Time duration) override;
-    void SetRenderedFileName(const std::string& path) override { renderedFile_ = path; }
+    void SetRenderedFileName(const std::string& path) override;
     std::string GetRenderedFileName() const override { return renderedFile_; }
+    // The recorded stretch, opened on first use; null until it is recorded.
+    MediaFile* GetAudioFile() override;
+    // Closes and drops the recorded stretch's reader.
     void Refresh() override;
 
     const std::string& GetCdName() const { return cdName_; }
     int32_t GetTrackNumber() const { return trackNumber_; }
     const std::string& GetTrackText() const { return trackText_; }
 
-    // Asks for the CD until the drive holds it; false when the user gives up.
+    // Asks for the CD until the drive holds it; false when the user gives up,
+    // and at once (logged) while no CD audio service is installed: no CD
+    // could ever be found then.
     bool EnsureCdInserted();
     // Tells which CD is in the drive (empty: none); installed by CD audio.
     using InsertedCd = std::function<std::string()>;
@@ -52,6 +58,7 @@ private:
     std::string cdName_;
     int32_t reserved_ = -1;
     std::string renderedFile_;
+    RefPtr<MediaFile> renderedMedia_;
 };
 
 } // namespace orvik

@@ -15,6 +15,14 @@ namespace orvik {
 
 ORVIK_IMPLEMENT_SERIAL(GraphicAsset, Asset, kVersionableSchema | 1)
 
+namespace {
+GraphicAsset::TitleRenderer titleRenderer;
+}
+
+void GraphicAsset::SetTitleRenderer(TitleRenderer renderer) {
+    titleRenderer = std::move(renderer);
+}
+
 GraphicAsset::GraphicAsset(const std::string& fileName, Time duration, int32_t resourceId)
     : Asset(fileName, 0, duration), resourceId_(resourceId) {}
 
@@ -46,13 +54,22 @@ RefPtr<Dib> GraphicAsset::GetPicture(int width, int height, int bits) {
         return picture_;
     RefPtr<Dib> loaded = new Dib;
     bool ok = false;
-    if (resourceId_ != 0)
+    bool logged = false;
+    if (resourceId_ != 0) {
         ok = loaded->LoadResource(static_cast<uint32_t>(resourceId_)) != 0;
-    else if (!IsTitleFile(GetFileName())) // titles need the titling library
+    } else if (!IsTitleFile(GetFileName())) {
         ok = loaded->LoadFromFile(GetFileName()) != 0;
+    } else if (titleRenderer) {
+        ok = titleRenderer(*loaded, GetFileName(), width, height, bits);
+    } else {
+        LogMessage("GraphicAsset::GetDib: can't load %s: no titling library\n",
+                   GetFileName().c_str());
+        logged = true;
+    }
     RefPtr<Dib> result = new Dib;
     if (!ok || loaded->Width() <= 0 || loaded->AbsHeight() <= 0) {
-        LogMessage("GraphicAsset::GetDib: can't load %s\n", GetFileName().c_str());
+        if (!logged)
+            LogMessage("GraphicAsset::GetDib: can't load %s\n", GetFileName().c_str());
         if (!result->Create(width, height, bits))
             return nullptr;
         result->Set(0xFFFFFF);

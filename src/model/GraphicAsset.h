@@ -4,6 +4,7 @@
 #include "imaging/Dib.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace orvik {
 
@@ -36,6 +37,13 @@ public:
     std::string GetText(const Clip* clip) const override;
     // Whether the file is a title the titling library makes.
     static bool IsTitleFile(const std::string& path);
+
+    // Renders the title file `path` into `picture` at width x height and
+    // `bits`; false when it cannot. Installed by the titling service; until
+    // then a title shows as a white picture (logged).
+    using TitleRenderer =
+        std::function<bool(Dib& picture, const std::string& path, int width, int height, int bits)>;
+    static void SetTitleRenderer(TitleRenderer renderer);
 
 private:
     int32_t resourceId_ = 0;

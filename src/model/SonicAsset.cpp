@@ -1,12 +1,21 @@
 #include "model/SonicAsset.h"
 
 #include "app/DiagnosticsLog.h"
+#include "media/MediaFiles.h"
 #include "model/AssetManager.h"
 #include "platform/archive/Archive.h"
 
 namespace orvik {
 
 ORVIK_IMPLEMENT_SERIAL(SonicAsset, WaveAsset, kVersionableSchema | 1)
+
+namespace {
+SonicAsset::Generator generator;
+}
+
+void SonicAsset::SetGenerator(Generator g) {
+    generator = std::move(g);
+}
 
 SonicAsset::SonicAsset(const std::array<std::string, kRequestCount>& requests, Time duration)
     : WaveAsset(std::string(), 0, duration), requests_(requests) {}
@@ -53,12 +62,37 @@ std::string SonicAsset::GetLabel(const Clip*) const {
 
 void SonicAsset::SetFileName(const std::string& path) { SetFile(path, isWorkingFile_); }
 
+MediaFile* SonicAsset::GetAudioFile() {
+    if (renderedFile_.empty()) {
+        if (failed_)
+            return nullptr;
+        if (!generator) {
+            LogMessage("SonicAsset::GetAudioFile: no music generator for '%s' [%s]\n",
+                       requests_[1].c_str(), requests_[2].c_str());
+            failed_ = true;
+            return nullptr;
+        }
+        std::string made = generator(requests_[0], requests_[1], requests_[2], duration_,
+                                     requests_[3], requests_[4]);
+        if (made.empty()) {
+            LogMessage("SonicAsset::GetAudioFile: no music made for '%s' [%s]\n",
+                       requests_[1].c_str(), requests_[2].c_str());
+            failed_ = true;
+            return nullptr;
+        }
+        renderedFile_ = made;
+    }
+    if (!media_ || !media_->IsValid())
+        media_ = OpenMediaFile(renderedFile_, 1, 0);
+    return media_ && media_->IsOpen() ? media_.get() : nullptr;
+}
+
 void SonicAsset::AdjustToClip(Time, Time duration) {
     duration_ = duration;
     failed_ = false;
     DeleteRenderedFile();
-    // TODO(music generation): render again at once at the new length; until
-    // the generator exists the file is made when it is next asked for.
+    // Generated again at once, at the new length.
+    GetAudioFile();
 }
 
 void SonicAsset::SetRenderedFileName(const std::string& path) {

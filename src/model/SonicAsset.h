@@ -3,6 +3,7 @@
 #include "model/WaveAsset.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace orvik {
@@ -32,6 +33,11 @@ public:
     int GetPlaybackKind() const override { return kindSound; }
     int GetNaturalTrack() const override { return 4; }
     std::string GetLabel(const Clip* clip) const override;
+    // The rendered sound file; when there is none and generating has not
+    // failed yet, the music generator makes it first. Null (and `failed`
+    // set) when nothing could be made: the piece is silent until its
+    // duration changes.
+    MediaFile* GetAudioFile() override;
     // Stores the name only (no file is opened).
     void SetFileName(const std::string& path) override;
     // A trimmed clip gets its own copy, rendered again at the new length.
@@ -46,6 +52,15 @@ public:
 
     // Deletes the rendered file (it is made again when next needed).
     void DeleteRenderedFile();
+
+    // Makes a sound file of exactly `duration` from a style, song and
+    // version of the music library on a volume: the path of the file, or an
+    // empty text when none could be made. Installed by the background-music
+    // service; called on the user-interface thread.
+    using Generator = std::function<std::string(
+        const std::string& style, const std::string& song, const std::string& version,
+        Time duration, const std::string& volumeName, const std::string& libraryName)>;
+    static void SetGenerator(Generator generator);
 
 private:
     std::array<std::string, kRequestCount> requests_;
