@@ -295,16 +295,26 @@ void ClipListCommand::Undo(Archive& undoData) {
     if (undoData.BytesLeft() == 0)
         return;
     SaveRestoreState(undoData);
+    RestoreClipsAndSelection();
+    RestoreViews();
+}
+
+void ClipListCommand::RestoreClipsAndSelection() {
+    ClipList* list = GetMovieList();
+    if (!list)
+        return;
+    ApplySharedAssets();
+    // The repacking is undone first, then the edit.
+    list->RestoreClips(*fixRecords);
+    list->RestoreClips(*editRecords);
+    list->FixTimes(nullptr, true, false, false);
+    list->SetSelected(movieSelection);
+    list->MarkSelected();
+}
+
+void ClipListCommand::RestoreViews() {
     Movie* movie = GetMovie();
     ClipList* list = GetMovieList();
-    if (list) {
-        ApplySharedAssets();
-        list->RestoreClips(*fixRecords);
-        list->RestoreClips(*editRecords);
-        list->FixTimes(nullptr, true, false, false);
-        list->SetSelected(movieSelection);
-        list->MarkSelected();
-    }
     AlbumHooks& album = EditorHooks::Album();
     if (ClipList* albumList = album.GetList()) {
         albumList->SetSelected(albumSelection);

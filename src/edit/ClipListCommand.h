@@ -112,6 +112,13 @@ public:
     RefPtr<ClipList> fixRecords;
 
 protected:
+    // The two halves of Undo after the undo data is read: the clips and the
+    // movie's selection (records played back, repacked, selection and marks
+    // set), then the album's selection, the views, the player, the modified
+    // flag and the path, with the redraws.
+    void RestoreClipsAndSelection();
+    void RestoreViews();
+
     // Selects the clip under the position where RememberState stopped the
     // player (the album or a tool takes the position when they played).
     void ShowAfterStop();

@@ -13,21 +13,22 @@
 
 namespace orvik {
 
-ORVIK_IMPLEMENT_SERIAL(NewMovieCommand, Command, kVersionableSchema | 1)
-ORVIK_IMPLEMENT_SERIAL(MovieOpenCommand, Command, kVersionableSchema | 1)
-ORVIK_IMPLEMENT_SERIAL(MovieSaveCommand, Command, kVersionableSchema | 1)
+ORVIK_IMPLEMENT_SERIAL(NewMovieCommand, ClipListCommand, kVersionableSchema | 1)
+ORVIK_IMPLEMENT_SERIAL(MovieOpenCommand, ClipListCommand, kVersionableSchema | 1)
+ORVIK_IMPLEMENT_SERIAL(MovieSaveCommand, ClipListCommand, kVersionableSchema | 1)
 
 namespace {
 
-// Puts the movie of a checkpoint back into the document.
-void ReadMovieBack(Movie& movie, Archive& undoData) {
+// Puts the movie of a checkpoint back into the document; false (logged) when
+// it cannot be read, the document then being left as it was.
+bool ReadMovieBack(Movie& movie, Archive& undoData) {
     try {
         movie.Serialize(undoData);
     } catch (const ArchiveException& e) {
         LogMessage("Movie undo: %s\n", e.what());
+        return false;
     }
-    movie.RestoreTimelineView();
-    movie.GetClipList()->Notify();
+    return true;
 }
 
 } // namespace
@@ -36,14 +37,21 @@ void NewMovieCommand::Do(Archive& undoData) {
     Movie* movie = Movie::Current();
     if (!movie)
         return;
+    RememberState();
     movie->Serialize(undoData);
     movie->ResetMovie();
     movie->GetClipList()->Notify();
+    ShowAt(-1, false, false);
+    SaveRestoreState(undoData);
 }
 
 void NewMovieCommand::Undo(Archive& undoData) {
-    if (Movie* movie = Movie::Current())
-        ReadMovieBack(*movie, undoData);
+    Movie* movie = Movie::Current();
+    if (!movie || undoData.BytesLeft() == 0 || !ReadMovieBack(*movie, undoData))
+        return;
+    SaveRestoreState(undoData);
+    movie->RestoreTimelineView();
+    RestoreViews();
 }
 
 void MovieOpenCommand::Serialize(Archive& ar) {
@@ -57,6 +65,7 @@ void MovieOpenCommand::Do(Archive& undoData) {
     Movie* movie = Movie::Current();
     if (!movie)
         return;
+    RememberState();
     movie->Serialize(undoData);
     movie->View().StopPlayer();
     movie->ResetMovie();
@@ -73,14 +82,20 @@ void MovieOpenCommand::Do(Archive& undoData) {
     }
     movie->GetClipList()->Notify();
     movie->View().RefreshPlayer();
+    ShowAt(-1, false, false);
+    SaveRestoreState(undoData);
 }
 
 void MovieOpenCommand::Undo(Archive& undoData) {
     Movie* movie = Movie::Current();
-    if (!movie)
+    if (!movie || undoData.BytesLeft() == 0)
         return;
     movie->ResetMovie();
-    ReadMovieBack(*movie, undoData);
+    if (!ReadMovieBack(*movie, undoData))
+        return;
+    SaveRestoreState(undoData);
+    movie->RestoreTimelineView();
+    RestoreViews();
 }
 
 void MovieSaveCommand::Serialize(Archive& ar) {

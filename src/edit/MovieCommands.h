@@ -1,15 +1,17 @@
 #pragma once
 
-#include "edit/Command.h"
+#include "edit/ClipListCommand.h"
 
 #include <string>
 
 namespace orvik {
 
-// The commands that replace or save the whole movie. Their checkpoint holds
-// the complete movie before the change, so undo brings it back whole.
+// The commands that replace or save the whole movie. New and open write the
+// complete movie before the change into their checkpoint, followed by the
+// state of the views, the player and the modified flag, so undo brings all
+// of it back.
 
-class NewMovieCommand : public Command {
+class NewMovieCommand : public ClipListCommand {
     ORVIK_DECLARE_SERIAL(NewMovieCommand)
 public:
     uint32_t GetNameId() const override { return 50134; }
@@ -17,7 +19,7 @@ public:
     void Undo(Archive& undoData) override;
 };
 
-class MovieOpenCommand : public Command {
+class MovieOpenCommand : public ClipListCommand {
     ORVIK_DECLARE_SERIAL(MovieOpenCommand)
 public:
     MovieOpenCommand() = default;
@@ -31,7 +33,7 @@ public:
     bool result = false; // not saved: the outcome of this run
 };
 
-class MovieSaveCommand : public Command {
+class MovieSaveCommand : public ClipListCommand {
     ORVIK_DECLARE_SERIAL(MovieSaveCommand)
 public:
     MovieSaveCommand() = default;

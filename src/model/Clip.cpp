@@ -189,7 +189,8 @@ std::string Clip::GetCaption() const {
 }
 
 void Clip::RecordChangeOf(const Clip& clip, bool start, bool duration, bool trim, bool asset) {
-    flags_ = changedRecord | (clip.flags_ & pinned);
+    // The trimmed bits go with the old values: an update may set them.
+    flags_ = changedRecord | (clip.flags_ & (pinned | startTrimmed | endTrimmed));
     if (start) {
         flags_ |= hasStart;
         start_ = clip.start_;
@@ -232,6 +233,8 @@ void Clip::RestoreFrom(const Clip& record) {
     if (f & hasAsset)
         asset_ = record.asset_;
     SetPinned((f & pinned) != 0);
+    SetStartTrimmed((f & startTrimmed) != 0);
+    SetEndTrimmed((f & endTrimmed) != 0);
 }
 
 bool Clip::IsSameAs(const Clip* other) const {

@@ -153,7 +153,7 @@ public:
 
     // Puts back the old values a changed record holds (its presence bits
     // say which): start, envelope, duration, trim start, thumbnail offset,
-    // asset and the pinned bit.
+    // asset, and the pinned and trimmed bits.
     void RestoreFrom(const Clip& record);
     // Turns a fresh clip into a changed record of `clip`'s current values
     // for what an update is about to change.
