@@ -98,8 +98,11 @@ void ClipListCommand::RememberState() {
     if (ClipList* albumList = album.GetList())
         albumList->GetSelectedIndices(albumSelection);
     movieSelection.clear();
-    if (ClipList* list = GetMovieList())
+    movieMarks.clear();
+    if (ClipList* list = GetMovieList()) {
         list->GetSelectedIndices(movieSelection);
+        list->GetMarkedIndices(movieMarks);
+    }
     if (stoppedPlayer_)
         ShowAfterStop();
 }
@@ -165,6 +168,8 @@ void ClipListCommand::SaveRestoreState(Archive& ar) {
         }
         if (!sharedAssets_.empty())
             flags |= sharedAssetsSaved;
+        if (movieMarks != movieSelection)
+            flags |= movieMarksSaved;
 
         changeFlags = flags;
         ar.WriteDword(changeFlags);
@@ -198,6 +203,8 @@ void ClipListCommand::SaveRestoreState(Archive& ar) {
         }
         if (flags & sharedAssetsSaved)
             WriteSharedAssets(ar);
+        if (flags & movieMarksSaved)
+            WriteIndexArray(ar, movieMarks);
         return;
     }
 
@@ -236,6 +243,7 @@ void ClipListCommand::SaveRestoreState(Archive& ar) {
     sharedAssets_.clear();
     if (flags & sharedAssetsSaved)
         ReadSharedAssets(ar);
+    movieMarks = (flags & movieMarksSaved) ? ReadIndexArray(ar) : movieSelection;
     modified = (flags & wasModified) != 0;
 }
 
@@ -310,6 +318,8 @@ void ClipListCommand::RestoreClipsAndSelection() {
     list->FixTimes(nullptr, true, false, false);
     list->SetSelected(movieSelection);
     list->MarkSelected();
+    if (changeFlags & movieMarksSaved)
+        list->SetMarked(movieMarks);
 }
 
 void ClipListCommand::RestoreViews() {

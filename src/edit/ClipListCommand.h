@@ -36,6 +36,9 @@ public:
         movieSelectionSaved = 0x2,
         fixRecordsSaved = 0x4,
         editRecordsSaved = 0x8,
+        // The movie's marks where they differ from its selection (the marks
+        // otherwise follow the selection on undo).
+        movieMarksSaved = 0x10,
         // Records' assets that clips staying in the movie share: undo gives
         // the restored clips those very assets again.
         sharedAssetsSaved = 0x40,
@@ -108,6 +111,7 @@ public:
     std::string moviePath;
     std::vector<int32_t> albumSelection;
     std::vector<int32_t> movieSelection;
+    std::vector<int32_t> movieMarks;
     RefPtr<ClipList> editRecords;
     RefPtr<ClipList> fixRecords;
 

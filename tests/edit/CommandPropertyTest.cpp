@@ -1,0 +1,276 @@
+// Undo and redo of whole command sequences: from seeded random movies,
+// random runs of clip editing commands are undone back to the first movie
+// and redone to the last, byte for byte.
+#include "edit/ClipCommands.h"
+#include "edit/TrimCommands.h"
+#include "edit/VolumeList.h"
+#include "model/SonicAsset.h"
+
+#include "edit/EditTestSupport.h"
+
+#include <array>
+#include <memory>
+#include <random>
+#include <sstream>
+
+namespace orvik {
+
+// Selects clips and moves the position, as the movie window's navigation
+// does: the selection and the position commands act on travel through the
+// history with it.
+class TestSelectCommand : public ClipListCommand {
+    ORVIK_DECLARE_SERIAL(TestSelectCommand)
+public:
+    std::vector<int32_t> selection;
+    Time position = 0;
+    void Serialize(Archive& ar) override {
+        if (ar.IsStoring()) {
+            WriteIndexArray(ar, selection);
+            ar.WriteInt32(position);
+        } else {
+            selection = ReadIndexArray(ar);
+            position = ar.ReadInt32();
+        }
+    }
+    void Do(Archive& undoData) override {
+        RememberState();
+        GetMovieList()->SetSelected(selection);
+        GetMovieList()->MarkSelected();
+        EditorHooks::Player().ShowMovieAt(position);
+        SaveRestoreState(undoData);
+    }
+};
+ORVIK_IMPLEMENT_SERIAL(TestSelectCommand, ClipListCommand, kVersionableSchema | 1)
+
+namespace {
+
+using test::Bytes;
+using test::EditTest;
+
+class RandomSession {
+public:
+    explicit RandomSession(uint32_t seed) : rng_(seed) {}
+
+    int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+    bool Chance(int percent) { return Pick(1, 100) <= percent; }
+
+    // A movie of a few scenes with transitions, titles, sounds and music.
+    RefPtr<ClipList> MakeMovie() {
+        test::MovieBuilder m;
+        int videos = Pick(1, 6);
+        for (int i = 0; i < videos; ++i) {
+            Decorate(m.Video(Pick(4, 60), Pick(0, 30), Pick(0, 3) * 100, 400,
+                             Chance(50) ? "/videos/tape1.avi" : "/videos/tape2.avi"));
+            if (i + 1 < videos && Chance(35))
+                Decorate(m.Transition(Pick(1, 15)));
+        }
+        for (int track : {1, 3, 4}) {
+            Time at = 0;
+            int count = Pick(0, 2);
+            for (int i = 0; i < count; ++i) {
+                at += Pick(0, 60);
+                Time duration = Pick(2, 40);
+                Clip* c = track == 1                 ? m.Title(at, duration, Chance(80))
+                          : track == 4 && Chance(30) ? Music(*m.list, at, duration)
+                                                     : m.Sound(at, duration, Pick(0, 20),
+                                                               Pick(1, 4) * 50, Chance(80), track);
+                Decorate(c);
+                at += duration;
+            }
+        }
+        return m.list;
+    }
+
+    Clip* Music(ClipList& list, Time at, Time duration) {
+        std::array<std::string, SonicAsset::kRequestCount> requests = {"Pop", "Song", "A", "", ""};
+        RefPtr<SonicAsset> piece = new SonicAsset(requests, duration);
+        Clip* c = new Clip(piece.get(), at, 4);
+        c->SetPinned(Chance(80));
+        list.Add(c);
+        return c;
+    }
+
+    void Decorate(Clip* c) {
+        bool selected = Chance(30);
+        c->SetSelected(selected);
+        c->SetMarked(selected);
+        if (!c->IsTransition() && Chance(30)) {
+            RefPtr<VolumeList> v = new VolumeList(c->GetDuration());
+            for (int i = Pick(1, 3); i > 0; --i)
+                v->AddVolumeSetting(VolumeSetting(Pick(0, 1000), Pick(0, c->GetDuration())));
+            c->SetVolumeList(v.get());
+        }
+    }
+
+    // A command on the movie as it is now; its description goes to `what`.
+    std::unique_ptr<Command> NextCommand(ClipList& movie, std::string& what) {
+        std::ostringstream out;
+        std::unique_ptr<Command> command;
+        Clip* c = movie.IsEmpty() ? nullptr : movie.GetNth(Pick(0, movie.GetCount() - 1));
+        Time end = movie.GetEnd();
+        int kind = c ? Pick(0, 16) : Pick(4, 5);
+        switch (kind) {
+        case 0:
+        case 1: {
+            auto s = std::make_unique<TestSelectCommand>();
+            for (int i = 0; i < movie.GetCount(); ++i)
+                if (Chance(25))
+                    s->selection.push_back(i);
+            s->position = Pick(0, end + 5);
+            out << "select " << s->selection.size() << " at " << s->position;
+            command = std::move(s);
+            break;
+        }
+        case 2:
+            out << "delete";
+            command = std::make_unique<DeleteClipsCommand>();
+            break;
+        case 3:
+            out << "cut";
+            command = std::make_unique<CutClipsCommand>();
+            break;
+        case 4: {
+            // New material from the album, or the clipboard's.
+            Time at = Pick(0, end + 10);
+            if (Chance(40)) {
+                out << "paste at " << at;
+                command = std::make_unique<PasteClipsCommand>(at, -1);
+                break;
+            }
+            test::MovieBuilder b;
+            int what = Pick(0, 2);
+            if (what == 0)
+                b.Video(Pick(3, 40), 0, 0, 400, "/videos/album.avi");
+            else if (what == 1)
+                b.Transition(Pick(2, 12), 0, 1, 0);
+            else
+                b.Title(0, Pick(3, 30), false);
+            out << "insert kind " << b.list->GetClips().front()->GetKind() << " at " << at;
+            command = std::make_unique<InsertClipsCommand>(b.list.get(), at, -1);
+            break;
+        }
+        case 5: {
+            Time at = Pick(0, end + 10);
+            out << "grabbed frame at " << at;
+            command = std::make_unique<InsertGrabbedFrameCommand>("/pictures/grab.bmp", at,
+                                                                  Pick(5, 30), 1);
+            break;
+        }
+        case 6: {
+            Time at = Pick(0, end + 10);
+            bool move = Chance(50);
+            out << (move ? "move to " : "copy to ") << at;
+            if (move)
+                command = std::make_unique<MoveSelectedClipsCommand>(at, -1);
+            else
+                command = std::make_unique<CopySelectedClipsCommand>(at, -1);
+            break;
+        }
+        case 7: {
+            Time amount = Pick(-20, 20);
+            out << "trim start " << c->GetStart() << " by " << amount;
+            command = std::make_unique<TrimStartCommand>(c->GetStart(), amount, c->GetTrack());
+            break;
+        }
+        case 8: {
+            Time amount = Pick(-20, 20);
+            out << "trim end " << c->GetEnd() << " by " << amount;
+            command = std::make_unique<TrimEndCommand>(c->GetEnd(), amount, c->GetTrack());
+            break;
+        }
+        case 9: {
+            Time amount = Pick(-15, 15);
+            Time time = amount < 0 ? c->GetStart() : c->GetEnd();
+            out << "overlap trim " << time << " by " << amount;
+            command = std::make_unique<OverlapTrimCommand>(time, amount, c->GetTrack());
+            break;
+        }
+        case 10: {
+            Time amount = Pick(-10, 10);
+            out << "transition length " << c->GetStart() << " by " << amount;
+            command =
+                std::make_unique<TransitionDurationCommand>(c->GetStart(), amount, c->GetTrack());
+            break;
+        }
+        case 11:
+            out << "reset trim start " << c->GetStart();
+            command = std::make_unique<ResetTrimStartCommand>(c->GetStart(), 0, c->GetTrack());
+            break;
+        case 12:
+            out << "reset trim end " << c->GetStart();
+            command = std::make_unique<ResetTrimEndCommand>(c->GetStart(), 0, c->GetTrack());
+            break;
+        case 13: {
+            Time offset = Pick(-2, c->GetDuration() + 2);
+            out << "split " << c->GetStart() << " at +" << offset;
+            command = std::make_unique<SplitClipCommand>(c->GetStart(), offset, c->GetTrack());
+            break;
+        }
+        case 14:
+            out << "reverse";
+            command = std::make_unique<ReverseTransitionCommand>(Pick(0, 1));
+            break;
+        default:
+            out << "comment";
+            command = std::make_unique<CommentClipCommand>(Chance(50) ? "Beach" : "Cake");
+            break;
+        }
+        what = out.str();
+        return command;
+    }
+
+private:
+    std::mt19937 rng_;
+};
+
+class CommandProperty : public EditTest {};
+
+TEST_F(CommandProperty, UndoingAllGivesTheFirstMovieAndRedoingAllTheLast) {
+    int commands = 0;
+    int changes = 0;
+    for (uint32_t seed = 1; seed <= 1000; ++seed) {
+        RandomSession r(seed);
+        movie->ResetMovie();
+        undoer.Clear();
+        Clipboard::Get().Empty();
+        editor.player.position = 0;
+        Take(*r.MakeMovie());
+        Bytes first = MovieBytes();
+        std::vector<Bytes> states = {first};
+        std::vector<std::string> done;
+        for (int step = 0; step < 6; ++step) {
+            std::string what;
+            std::unique_ptr<Command> command = r.NextCommand(List(), what);
+            command->Execute();
+            done.push_back(what);
+            states.push_back(MovieBytes());
+            ++commands;
+            if (states.back() != states[states.size() - 2])
+                ++changes;
+        }
+        std::string history;
+        for (const std::string& d : done)
+            history += "  " + d + "\n";
+        ASSERT_EQ(undoer.UndoCount(), done.size()) << "seed " << seed;
+        for (size_t k = done.size(); k > 0; --k) {
+            undoer.Undo();
+            ASSERT_EQ(MovieBytes(), states[k - 1])
+                << "seed " << seed << ": undo of command " << k << "\n"
+                << history << "got:\n"
+                << Describe();
+        }
+        for (size_t k = 1; k <= done.size(); ++k) {
+            undoer.Redo();
+            ASSERT_EQ(MovieBytes(), states[k])
+                << "seed " << seed << ": redo of command " << k << "\n"
+                << history << "got:\n"
+                << Describe();
+        }
+    }
+    // The runs did change the movies: the property is not met by accident.
+    EXPECT_GT(changes, commands / 2);
+}
+
+} // namespace
+
+} // namespace orvik
