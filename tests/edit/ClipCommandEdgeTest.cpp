@@ -136,6 +136,19 @@ TEST_F(ClipCommandEdge, AChangeOfTheSelectionWritesOnlyTheFlagsAndTheSelection) 
     EXPECT_EQ(Selected(), (std::vector<int32_t>{V1, TITLE}));
 }
 
+TEST_F(ClipCommandEdge, AClipBroughtBackSharesItsAssetAgain) {
+    // The two parts of a split clip share one asset; deleting one part and
+    // undoing the delete gives it that very asset again, not a copy.
+    SplitClipCommand(80, 40, 0).Execute();
+    ASSERT_EQ(At(2)->GetAsset(), At(3)->GetAsset());
+    Select({3});
+    Bytes before = MovieBytes();
+    DeleteClipsCommand().Execute();
+    undoer.Undo();
+    EXPECT_EQ(At(2)->GetAsset(), At(3)->GetAsset());
+    EXPECT_EQ(MovieBytes(), before);
+}
+
 TEST_F(ClipCommandEdge, MarksThatDifferFromTheSelectionComeBackToo) {
     List().SetSelected({V1});
     List().SetMarked({V2, V3});
