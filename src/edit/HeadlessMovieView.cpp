@@ -8,8 +8,7 @@
 
 namespace orvik {
 
-HeadlessMovieView::HeadlessMovieView(int32_t columns, int32_t rows)
-    : columns_(std::max(columns, 1)), rows_(std::max(rows, 1)) {}
+HeadlessMovieView::HeadlessMovieView(int32_t pageSize) : pageSize_(std::max(pageSize, 1)) {}
 
 HeadlessMovieView::~HeadlessMovieView() {
     Detach();
@@ -42,10 +41,7 @@ void HeadlessMovieView::Detach() {
 }
 
 TrackerRect HeadlessMovieView::CellRect(int32_t position) const {
-    int32_t column = position % columns_;
-    int32_t row = position / columns_;
-    return {column * kCellWidth, row * kCellHeight, (column + 1) * kCellWidth,
-            (row + 1) * kCellHeight};
+    return {position * kCellWidth, 0, (position + 1) * kCellWidth, kCellHeight};
 }
 
 PlayerSnapshot HeadlessMovieView::GetState() const {
@@ -91,12 +87,11 @@ Time HeadlessMovieView::Apply(const std::vector<int32_t>& result, int32_t focus)
     Clip* clip = list->GetNth(focus);
     if (!clip)
         return -1;
-    // Scroll by rows until the focus cell is on the page shown.
-    int32_t row = focus / columns_ * columns_;
+    // Scroll just far enough for the focus cell to be shown.
     if (focus < first_)
-        ShowFirst(row);
+        ShowFirst(focus);
     else if (focus >= first_ + PageSize())
-        ShowFirst(std::max(0, row - (rows_ - 1) * columns_));
+        ShowFirst(focus - PageSize() + 1);
     return clip->GetStart();
 }
 
@@ -105,7 +100,6 @@ Time HeadlessMovieView::SelectViaKeyboard(uint32_t key, uint32_t modifiers) {
         return -1;
     const bool extend = (modifiers & SelectionMap::kShiftKey) != 0;
     int32_t step = 0;
-    int32_t amount = 1;
     switch (key) {
     case kKeyHome:
         step = SelectionMap::kFirstClip;
@@ -114,18 +108,12 @@ Time HeadlessMovieView::SelectViaKeyboard(uint32_t key, uint32_t modifiers) {
         step = SelectionMap::kLastClip;
         break;
     case kKeyLeft:
+    case kKeyUp:
         step = SelectionMap::kBack;
         break;
     case kKeyRight:
-        step = SelectionMap::kForward;
-        break;
-    case kKeyUp:
-        step = SelectionMap::kBack;
-        amount = columns_;
-        break;
     case kKeyDown:
         step = SelectionMap::kForward;
-        amount = columns_;
         break;
     case kKeyPageUp:
         step = SelectionMap::kPageBack;
@@ -143,7 +131,7 @@ Time HeadlessMovieView::SelectViaKeyboard(uint32_t key, uint32_t modifiers) {
     }
     std::vector<int32_t> result;
     int32_t focus = -1, anchor = -1;
-    map_.SelectViaKeyboard(PageSize(), amount, step, extend, result, focus, anchor);
+    map_.SelectViaKeyboard(PageSize(), 1, step, extend, result, focus, anchor);
     return Apply(result, focus);
 }
 
@@ -175,21 +163,20 @@ Time HeadlessMovieView::SelectViaTrackerRect(const TrackerRect& rect, uint32_t k
     return Apply(result, focus);
 }
 
+int32_t HeadlessMovieView::LastFirst() {
+    return std::max(0, Count() - PageSize());
+}
+
 void HeadlessMovieView::NextPage() {
-    int32_t count = Count();
-    int32_t last = count > 0 ? (count - 1) / PageSize() * PageSize() : 0;
-    ShowFirst(std::min(first_ / PageSize() * PageSize() + PageSize(), last));
+    ShowFirst(std::clamp(first_ + PageSize(), 0, LastFirst()));
 }
 
 void HeadlessMovieView::PrevPage() {
-    int32_t aligned = first_ / PageSize() * PageSize();
-    ShowFirst(std::max(0, (aligned == first_ ? aligned - PageSize() : aligned)));
+    ShowFirst(std::clamp(first_ - PageSize(), 0, LastFirst()));
 }
 
 void HeadlessMovieView::Scroll(int32_t position) {
-    int32_t count = Count();
-    int32_t clamped = std::clamp(position, 0, std::max(0, count - 1));
-    ShowFirst(clamped / columns_ * columns_);
+    ShowFirst(std::clamp(position, 0, LastFirst()));
 }
 
 } // namespace orvik

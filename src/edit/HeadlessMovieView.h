@@ -14,21 +14,20 @@ class Movie;
 
 // The movie view and preview position of a run without windows (the command
 // line, tests): a storyboard of the movie's clips in list order, every clip
-// of every track in one cell, `columns` cells to a row and `rows` rows to a
-// page. Cell i lies at column i % columns and row i / columns; in the
-// storyboard's own coordinates it covers x from column × kCellWidth up to
-// (not including) the next column, and y likewise by rows.
+// of every track in one cell of a single row, `pageSize` cells to a page.
+// In the storyboard's own coordinates cell i covers x from i × kCellWidth up
+// to (not including) (i + 1) × kCellWidth and y from 0 up to kCellHeight.
 //
-// Keys: Home and End select the first and last clip, Left and Right move by
-// one clip, Up and Down by a row, Page Up and Page Down by a page, Control+A
-// selects every clip; Shift extends from the anchor. A page turn moves the
-// first visible cell by a page; a selection scrolls so that its focus is
-// visible. The player's part keeps the movie's position: edits show it and
-// undo gives it back.
+// Keys: Home and End select the first and last clip, Left and Up the clip
+// before, Right and Down the clip after, Page Up and Page Down move by a
+// page, Control+A selects every clip; Shift extends from the anchor. A page
+// turn moves the first visible cell by a page (the last page ends with the
+// last clip); a selection scrolls so that its focus is visible. The player's
+// part keeps the movie's position: edits show it and undo gives it back.
 //
 // Attach installs the view as the movie's view, the movie window, the
-// player's hooks and the navigation hooks; destruction removes it. Used on
-// the user-interface thread only.
+// player's hooks and the navigation hooks; Detach and destruction remove
+// what still points at it. Used on the user-interface thread only.
 class HeadlessMovieView : public MovieView,
                           public PlayerHooks,
                           public MovieWindowHooks,
@@ -39,7 +38,7 @@ public:
     // The preview id of the movie's own preview item.
     static constexpr int32_t kMoviePreviewId = 816;
 
-    explicit HeadlessMovieView(int32_t columns = 8, int32_t rows = 2);
+    explicit HeadlessMovieView(int32_t pageSize = 8);
     ~HeadlessMovieView() override;
     HeadlessMovieView(const HeadlessMovieView&) = delete;
     HeadlessMovieView& operator=(const HeadlessMovieView&) = delete;
@@ -47,8 +46,7 @@ public:
     void Attach(Movie* movie);
     void Detach();
 
-    int32_t Columns() const { return columns_; }
-    int32_t PageSize() const { return columns_ * rows_; }
+    int32_t PageSize() const { return pageSize_; }
     // The storyboard rectangle of cell `position`.
     TrackerRect CellRect(int32_t position) const;
     SelectionMap& Map() { return map_; }
@@ -84,10 +82,12 @@ private:
     // Selects `result` in the movie, scrolls to `focus` and answers the time
     // to show: the focus clip's start, else -1.
     Time Apply(const std::vector<int32_t>& result, int32_t focus);
+    // The first cell of the last page.
+    int32_t LastFirst();
+    // Shows the page that begins with cell `first`.
     void ShowFirst(int32_t first);
 
-    int32_t columns_;
-    int32_t rows_;
+    int32_t pageSize_;
     RefPtr<Movie> movie_;
     SelectionMap map_;
     Time position_ = 0;

@@ -58,7 +58,7 @@ struct State {
 };
 
 // A movie of ten 30-frame scenes, a title over the second and third and a
-// sound over the third, shown in a storyboard of 4 columns and 2 rows.
+// sound over the third, shown in a storyboard of 4 cells to a page.
 class NavigationTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -125,7 +125,7 @@ protected:
     ResourceLibraries resources;
     Undoer undoer;
     RefPtr<Movie> movie;
-    HeadlessMovieView view{4, 2};
+    HeadlessMovieView view{4};
     TestTimeline timeline;
     TestAlbum album;
 };
@@ -152,27 +152,27 @@ TEST_F(NavigationTest, ExecuteUndoRedoRestoreEverything) {
          0,
          0,
          3},
-        {"down a row", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyDown, 0u), {6}, 0, 0, 6},
-        {"end scrolls", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyEnd, 0u), {11}, 4, 0, 11},
+        {"up", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyUp, 0u), {1}, 0, 0, 1},
+        {"end scrolls", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyEnd, 0u), {11}, 8, 2, 11},
         {"shift home",
          Make<MovieSelectViaKeyboardCommand>(Nav::kKeyHome, kShift),
          {0, 1, 2},
          0,
          0,
          0},
-        {"page down", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyPageDown, 0u), {10}, 4, 0, 10},
+        {"page down", Make<MovieSelectViaKeyboardCommand>(Nav::kKeyPageDown, 0u), {6}, 3, 0, 6},
         {"control a",
          Make<MovieSelectViaKeyboardCommand>(Nav::kKeyA, kCtrl),
          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
          0,
          0,
          0},
-        {"click", Make<MovieSelectViaMouseCommand>(5, 0u, -1), {5}, 0, 0, 5},
+        {"click", Make<MovieSelectViaMouseCommand>(5, 0u, -1), {5}, 2, 0, 5},
         {"shift click",
          Make<MovieSelectViaMouseCommand>(9, kShift, -1),
          {2, 3, 4, 5, 6, 7, 8, 9},
-         4,
-         0,
+         6,
+         1,
          9},
         {"control click off", Make<MovieSelectViaMouseCommand>(2, kCtrl, -1), {}, 0, 0, -1},
         {"rubber band",
@@ -182,13 +182,13 @@ TEST_F(NavigationTest, ExecuteUndoRedoRestoreEverything) {
          0,
          1},
         {"shift rubber band",
-         Make<MovieSelectViaTrackerRectCommand>(TrackerRect{399, 199, 310, 101}, kShift),
+         Make<MovieSelectViaTrackerRectCommand>(TrackerRect{799, 90, 710, 5}, kShift),
          {2, 7},
          0,
          0,
          -1},
-        {"next page", Make<MovieNextPageCommand>(), {2}, 8, 1, -1},
-        {"scroll", Make<MovieScrollCommand>(9), {2}, 8, 1, -1},
+        {"next page", Make<MovieNextPageCommand>(), {2}, 4, 1, -1},
+        {"scroll stops at the last page", Make<MovieScrollCommand>(9), {2}, 8, 2, -1},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -222,15 +222,19 @@ TEST_F(NavigationTest, PagesGoBackAndStopAtTheEnds) {
     MoviePrevPageCommand().Execute();
     EXPECT_EQ(view.GetFirstVisible(), 0);
     MovieNextPageCommand().Execute();
-    MovieNextPageCommand().Execute(); // 12 clips: the second page is the last
+    MovieNextPageCommand().Execute();
     EXPECT_EQ(view.GetFirstVisible(), 8);
-    EXPECT_EQ(view.GetPage(), 1);
+    EXPECT_EQ(view.GetPage(), 2);
+    MovieNextPageCommand().Execute(); // the last page ends with the last clip
+    EXPECT_EQ(view.GetFirstVisible(), 8);
     MovieScrollCommand(5).Execute();
-    EXPECT_EQ(view.GetFirstVisible(), 4);
+    EXPECT_EQ(view.GetFirstVisible(), 5);
     MoviePrevPageCommand().Execute();
-    EXPECT_EQ(view.GetFirstVisible(), 0);
+    EXPECT_EQ(view.GetFirstVisible(), 1);
+    EXPECT_EQ(view.GetPage(), 0);
     // Each page turn is an entry; undoing them walks back through the pages.
-    const int32_t firsts[] = {4, 8, 8, 0, 0};
+    ASSERT_EQ(undoer.UndoCount(), 6u);
+    const int32_t firsts[] = {5, 8, 8, 4, 0, 0};
     for (int32_t want : firsts) {
         undoer.Undo();
         EXPECT_EQ(view.GetFirstVisible(), want);
