@@ -8,9 +8,11 @@
 
 #include "edit/EditTestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 
 namespace orvik {
@@ -103,12 +105,13 @@ public:
     }
 
     // A command on the movie as it is now; its description goes to `what`.
-    std::unique_ptr<Command> NextCommand(ClipList& movie, std::string& what) {
+    std::unique_ptr<Command> NextCommand(ClipList& movie, std::string& what, int& kindOut) {
         std::ostringstream out;
         std::unique_ptr<Command> command;
         Clip* c = movie.IsEmpty() ? nullptr : movie.GetNth(Pick(0, movie.GetCount() - 1));
         Time end = movie.GetEnd();
         int kind = c ? Pick(0, 16) : Pick(4, 5);
+        kindOut = std::min(kind, 15);
         switch (kind) {
         case 0:
         case 1: {
@@ -228,6 +231,7 @@ class CommandProperty : public EditTest {};
 TEST_F(CommandProperty, UndoingAllGivesTheFirstMovieAndRedoingAllTheLast) {
     int commands = 0;
     int changes = 0;
+    std::set<int> kindsThatChanged;
     for (uint32_t seed = 1; seed <= 1000; ++seed) {
         RandomSession r(seed);
         movie->ResetMovie();
@@ -240,13 +244,16 @@ TEST_F(CommandProperty, UndoingAllGivesTheFirstMovieAndRedoingAllTheLast) {
         std::vector<std::string> done;
         for (int step = 0; step < 6; ++step) {
             std::string what;
-            std::unique_ptr<Command> command = r.NextCommand(List(), what);
+            int kind = 0;
+            std::unique_ptr<Command> command = r.NextCommand(List(), what, kind);
             command->Execute();
             done.push_back(what);
             states.push_back(MovieBytes());
             ++commands;
-            if (states.back() != states[states.size() - 2])
+            if (states.back() != states[states.size() - 2]) {
                 ++changes;
+                kindsThatChanged.insert(kind);
+            }
         }
         std::string history;
         for (const std::string& d : done)
@@ -269,6 +276,9 @@ TEST_F(CommandProperty, UndoingAllGivesTheFirstMovieAndRedoingAllTheLast) {
     }
     // The runs did change the movies: the property is not met by accident.
     EXPECT_GT(changes, commands / 2);
+    // Every kind of command did change a movie.
+    for (int kind : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
+        EXPECT_EQ(kindsThatChanged.count(kind), 1u) << "command kind " << kind;
 }
 
 } // namespace
