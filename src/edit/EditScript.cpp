@@ -262,7 +262,8 @@ bool ParseSelect(LineReader& r, EditStep& s) {
         {"next", 3},  {"previous-page", 4}, {"next-page", 5},
     };
     if (r.AtEnd())
-        return r.Fail("which clips? (numbers, at TIME, all, none, first, last, next, previous)");
+        return r.Fail("which clips? (N, A-B, add, toggle, at TIME, all, none, first, last, next, "
+                      "previous)");
     if (r.Take("all")) {
         s.verb = EditStep::Verb::SelectAll;
         return r.End();
@@ -284,15 +285,16 @@ bool ParseSelect(LineReader& r, EditStep& s) {
         }
     }
     s.verb = EditStep::Verb::SelectClips;
-    while (!r.AtEnd()) {
-        std::string word;
-        r.Word("clip", word);
-        EditStep::Range range;
-        if (!ParseClipRange(r, word, range))
-            return false;
-        s.ranges.push_back(range);
-    }
-    return true;
+    if (r.Take("add"))
+        s.verb = EditStep::Verb::SelectAdd;
+    else if (r.Take("toggle"))
+        s.verb = EditStep::Verb::SelectToggle;
+    std::string word;
+    if (!r.Word("clip", word) || !ParseClipRange(r, word, s.range))
+        return false;
+    if (s.verb == EditStep::Verb::SelectToggle && s.range.first != s.range.last)
+        return r.Fail("toggle takes one clip");
+    return r.End();
 }
 
 bool ParseLine(LineReader& r, EditStep& s) {
@@ -570,6 +572,8 @@ const char* EditScriptHelp() {
            "TRACK is 0 or video, 1 or graphic (title), 3 or sound, 4 or music; without\n"
            "one a clip goes to the natural track of what it shows. Clips are numbered\n"
            "from 1 in the order of the movie's clip list, as in the table of orvik dump.\n"
+           "Each line is one command, like one gesture of a user: undo takes back one\n"
+           "line. The editing commands act on the selection, like the menu commands.\n"
            "\n"
            "  insert scene FILE FIRST END at TIME [track TRACK]\n"
            "      the frames FIRST up to END (not included) of a captured video file\n"
@@ -579,7 +583,10 @@ const char* EditScriptHelp() {
            "      a WAV file, whole or the part FIRST up to END\n"
            "  insert transition KIND NUMBER DURATION at TIME [track TRACK]\n"
            "      an effect of kind KIND (0-19; 1 dissolve, 2 fade) with album NUMBER\n"
-           "  select N|A-B ...        exactly these clips\n"
+           "  select N | A-B          exactly clip N, or clips A to B (a click, a rubber\n"
+           "                          band)\n"
+           "  select add N | A-B      these clips as well (with Shift)\n"
+           "  select toggle N         clip N the other way (a click with Control)\n"
            "  select at TIME [track TRACK]   the clip playing at TIME, as a click there\n"
            "  select all | none\n"
            "  select first|last|next|previous|next-page|previous-page [extend]\n"

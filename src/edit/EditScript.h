@@ -9,15 +9,18 @@
 namespace orvik {
 
 // One line of an edit script (`orvik edit`): what to do, with its operands
-// already checked. Clip numbers are list positions from 0 (the script text
-// counts from 1, like the rows of `orvik dump`).
+// already checked. Each line is one command, as one gesture of a user is:
+// one line is one entry of the undo history. Clip numbers are list positions
+// from 0 (the script text counts from 1, like the rows of `orvik dump`).
 struct EditStep {
     enum class Verb {
         InsertScene,      // path, from, to, at, track
         InsertGraphic,    // path, duration, at, track
         InsertSound,      // path, [from, to when hasRange], at, track
         InsertTransition, // effect, effectNumber, duration, at, track
-        SelectClips,      // ranges
+        SelectClips,      // range: exactly these clips
+        SelectAdd,        // range: these clips as well
+        SelectToggle,     // range (one clip): selected or not, the other way
         SelectAt,         // at, track
         SelectAll,
         SelectNone,
@@ -61,7 +64,7 @@ struct EditStep {
     int32_t track = -1; // -1: the natural track of what is placed
     int32_t effect = 0;
     int32_t effectNumber = 0;
-    std::vector<Range> ranges;
+    Range range;
     int32_t step = 0; // the keyboard step codes of SelectionMap
     bool extend = false;
     bool on = true;

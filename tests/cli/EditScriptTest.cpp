@@ -9,7 +9,6 @@ namespace orvik {
 namespace {
 
 using V = EditStep::Verb;
-using R = EditStep::Range;
 
 // A step with only the fields a case sets; the rest keep their defaults.
 struct Good {
@@ -58,9 +57,9 @@ EditStep Amount(V verb, Time amount) {
     s.amount = amount;
     return s;
 }
-EditStep Clips(std::vector<R> ranges) {
-    EditStep s = S(V::SelectClips);
-    s.ranges = std::move(ranges);
+EditStep Clips(V verb, int32_t first, int32_t last) {
+    EditStep s = S(verb);
+    s.range = {first, last};
     return s;
 }
 EditStep Step(int32_t code, bool extend) {
@@ -93,7 +92,7 @@ void ExpectSame(const EditStep& got, const EditStep& want, const std::string& li
     EXPECT_EQ(got.track, want.track);
     EXPECT_EQ(got.effect, want.effect);
     EXPECT_EQ(got.effectNumber, want.effectNumber);
-    EXPECT_EQ(got.ranges, want.ranges);
+    EXPECT_EQ(got.range, want.range);
     EXPECT_EQ(got.step, want.step);
     EXPECT_EQ(got.extend, want.extend);
     EXPECT_EQ(got.on, want.on);
@@ -132,8 +131,11 @@ TEST_F(EditScriptTest, GoodLines) {
         {"insert sound x.wav at 0 track music", Sound("x.wav", 0, 4)},
         {"insert transition 1 50500 30 at 70", Transition(1, 50500, 30, 70)},
         {"insert transition 19 0 1.00 at 2.00 track 1", Transition(19, 0, 30, 60, 1)},
-        {"select 3", Clips({{2, 2}})},
-        {"select 2-5 7 1", Clips({{1, 4}, {6, 6}, {0, 0}})},
+        {"select 3", Clips(V::SelectClips, 2, 2)},
+        {"select 2-5", Clips(V::SelectClips, 1, 4)},
+        {"select add 7", Clips(V::SelectAdd, 6, 6)},
+        {"select add 1-1000000", Clips(V::SelectAdd, 0, 999999)},
+        {"select toggle 1", Clips(V::SelectToggle, 0, 0)},
         {"select at 1:00.00", Placed(V::SelectAt, 1800)},
         {"select at 45 track sound", Placed(V::SelectAt, 45, 3)},
         {"select all", S(V::SelectAll)},
@@ -204,6 +206,10 @@ TEST_F(EditScriptTest, BadLines) {
         {"select x", "clip \"x\""},
         {"select 1000001", "clip \"1000001\""},
         {"select all now", "unexpected \"now\""},
+        {"select 1 3", "unexpected \"3\""},
+        {"select add", "clip expected"},
+        {"select toggle 2-3", "toggle takes one clip"},
+        {"select add all", "clip \"all\""},
         {"select next sideways", "unexpected \"sideways\""},
         {"select at", "time expected"},
         {"delete 3", "unexpected \"3\""},
