@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "cli/MovieDump.h"
 
 #include "app/OrvikApp.h"
 #include "edit/VolumeList.h"
@@ -82,7 +83,8 @@ private:
             std::visit([&](auto&& v) { f[name] = v; }, value);
         j["fields"] = f;
         if (auto* scene = DynamicCast<const Scene>(a))
-            j["tape"] = scene->GetTape() ? ordered_json(TapeIndex(scene->GetTape())) : ordered_json();
+            j["tape"] =
+                scene->GetTape() ? ordered_json(TapeIndex(scene->GetTape())) : ordered_json();
         if (auto* group = DynamicCast<const CompoundAsset>(a))
             j["clips"] = Clips(*group->GetClips());
         assets[static_cast<size_t>(index)] = j;
@@ -104,6 +106,30 @@ private:
     std::map<const Asset*, int> assetIndex_;
     std::map<const SourceTape*, int> tapeIndex_;
 };
+
+} // namespace
+
+void PrintMovie(Movie& movie, bool json) {
+    if (json) {
+        JsonWriter w;
+        ordered_json doc;
+        doc["path"] = movie.GetPathName();
+        doc["viewStart"] = movie.GetViewStart();
+        doc["viewSpan"] = movie.GetViewSpan();
+        doc["duration"] = movie.GetDuration();
+        doc["clips"] = w.Clips(*movie.GetClipList());
+        doc["assets"] = w.assets;
+        doc["tapes"] = w.tapes;
+        printf("%s\n", doc.dump(2).c_str());
+    } else {
+        printf("Path: %s\n", movie.GetPathName().c_str());
+        printf("viewStart: %g\nviewSpan: %g\n", movie.GetViewStart(), movie.GetViewSpan());
+        printf("Duration: %d\n", movie.GetDuration());
+        printf("%s", movie.GetClipList()->DumpText().c_str());
+    }
+}
+
+namespace {
 
 int RunDump(const std::vector<std::string>& args) {
     if (CliWantsHelp(args)) {
@@ -147,23 +173,7 @@ int RunDump(const std::vector<std::string>& args) {
         return CliFail("cannot open " + path + ": " + error);
     }
 
-    if (json) {
-        JsonWriter w;
-        ordered_json doc;
-        doc["path"] = movie->GetPathName();
-        doc["viewStart"] = movie->GetViewStart();
-        doc["viewSpan"] = movie->GetViewSpan();
-        doc["duration"] = movie->GetDuration();
-        doc["clips"] = w.Clips(*movie->GetClipList());
-        doc["assets"] = w.assets;
-        doc["tapes"] = w.tapes;
-        printf("%s\n", doc.dump(2).c_str());
-    } else {
-        printf("Path: %s\n", movie->GetPathName().c_str());
-        printf("viewStart: %g\nviewSpan: %g\n", movie->GetViewStart(), movie->GetViewSpan());
-        printf("Duration: %d\n", movie->GetDuration());
-        printf("%s", movie->GetClipList()->DumpText().c_str());
-    }
+    PrintMovie(*movie, json);
     movie = nullptr;
     app.ExitInstance();
     return 0;
