@@ -157,9 +157,9 @@ int RunEdit(const std::vector<std::string>& args) {
     return 0;
 }
 
-const CliCommandRegistrar registrar{
-    {"edit", "edit [--dry-run] [--dump | --json] PROJECT SCRIPT",
-     "run an edit script on a movie project (orvik edit --help for the language)", &RunEdit}};
+const CliCommandRegistrar registrar{{"edit", "edit [--dry-run] [--dump | --json] PROJECT SCRIPT",
+                                     "edit a movie project with a script of editing commands",
+                                     &RunEdit}};
 
 } // namespace
 
