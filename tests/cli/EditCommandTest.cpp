@@ -121,6 +121,69 @@ TEST_F(EditCommandTest, RunsAScriptAndSavesTheProject) {
               (std::vector<bool>{false, false, false, false, true, true, false, false, false}));
 }
 
+TEST_F(EditCommandTest, InsertsTrimsAndTheClipboard) {
+    std::string script = WriteScript("insert scene " + dir +
+                                     "/tape1.avi 30 60 at 150\n"
+                                     "insert sound \"" +
+                                     dir +
+                                     "/whoosh.wav\" 5 20 at 100\n"
+                                     "insert graphic " +
+                                     dir +
+                                     "/title.bmp 1.00 at 120 track title\n"
+                                     "select 2\n"
+                                     "trim transition -10\n"
+                                     "select 5\n"
+                                     "trim start 10\n"
+                                     "trim overlap -6\n"
+                                     "select 6\n"
+                                     "trim start 5\n"
+                                     "reset start\n"
+                                     "select 5\n"
+                                     "cut\n"
+                                     "paste at 0 track video\n"
+                                     "select 1\n"
+                                     "move to 1:00.00\n");
+    test::ProgramResult r = test::RunOrvik({"edit", project, script});
+    ASSERT_EQ(r.status, 0) << r.err;
+    json doc = Dump();
+    const json& clips = doc["clips"];
+    ASSERT_EQ(clips.size(), 11u) << doc.dump(1);
+    auto kind = [&](const json& c) { return doc["assets"][c["asset"].get<int>()]["kind"]; };
+    // Track 0: the dissolve 10 frames shorter; the fourth scene trimmed by 10
+    // at its start, then the cut before it moved 6 frames earlier, cut and
+    // pasted at the start, then moved to the end; the new scene from frames
+    // 30 to 60 of the tape, trimmed and reset.
+    std::vector<int> trims, durations, kinds;
+    for (const json& c : clips) {
+        if (c["track"] != 0)
+            continue;
+        trims.push_back(c["trimStart"]);
+        durations.push_back(c["duration"]);
+        kinds.push_back(kind(c));
+    }
+    EXPECT_EQ(kinds, (std::vector<int>{2, 1, 2, 2, 2, 2}));
+    EXPECT_EQ(trims, (std::vector<int>{0, 0, 45, 90, 30, 139}));
+    EXPECT_EQ(durations, (std::vector<int>{45, 20, 45, 39, 30, 41}));
+    // The sound from 5 frames into its file, the picture for a second, each
+    // pinned on its own track.
+    bool sound = false, picture = false;
+    for (const json& c : clips) {
+        if (c["track"] == 3 && c["trimStart"] == 5) {
+            sound = true;
+            // 15 frames, of which the 10 over the start trimmed off the
+            // fourth scene went with it.
+            EXPECT_EQ(c["duration"], 5);
+            EXPECT_TRUE(c["pinned"].get<bool>());
+        }
+        if (c["track"] == 1 && c["duration"] == 30) {
+            picture = true;
+            EXPECT_TRUE(c["pinned"].get<bool>());
+        }
+    }
+    EXPECT_TRUE(sound);
+    EXPECT_TRUE(picture);
+}
+
 TEST_F(EditCommandTest, AFailingLineLeavesTheProjectAlone) {
     const std::string before = test::ReadFile(project);
     const std::vector<std::string> files = Files();
