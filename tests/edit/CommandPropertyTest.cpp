@@ -7,6 +7,7 @@
 #include "model/SonicAsset.h"
 
 #include "edit/EditTestSupport.h"
+#include "model/RandomMovie.h"
 
 #include <algorithm>
 #include <array>
@@ -49,60 +50,11 @@ namespace {
 using test::Bytes;
 using test::EditTest;
 
-class RandomSession {
+class RandomSession : public test::RandomMovie {
 public:
-    explicit RandomSession(uint32_t seed) : rng_(seed) {}
+    using RandomMovie::RandomMovie;
 
-    int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-    bool Chance(int percent) { return Pick(1, 100) <= percent; }
-
-    // A movie of a few scenes with transitions, titles, sounds and music.
-    RefPtr<ClipList> MakeMovie() {
-        test::MovieBuilder m;
-        int videos = Pick(1, 6);
-        for (int i = 0; i < videos; ++i) {
-            Decorate(m.Video(Pick(4, 60), Pick(0, 30), Pick(0, 3) * 100, 400,
-                             Chance(50) ? "/videos/tape1.avi" : "/videos/tape2.avi"));
-            if (i + 1 < videos && Chance(35))
-                Decorate(m.Transition(Pick(1, 15)));
-        }
-        for (int track : {1, 3, 4}) {
-            Time at = 0;
-            int count = Pick(0, 2);
-            for (int i = 0; i < count; ++i) {
-                at += Pick(0, 60);
-                Time duration = Pick(2, 40);
-                Clip* c = track == 1                 ? m.Title(at, duration, Chance(80))
-                          : track == 4 && Chance(30) ? Music(*m.list, at, duration)
-                                                     : m.Sound(at, duration, Pick(0, 20),
-                                                               Pick(1, 4) * 50, Chance(80), track);
-                Decorate(c);
-                at += duration;
-            }
-        }
-        return m.list;
-    }
-
-    Clip* Music(ClipList& list, Time at, Time duration) {
-        std::array<std::string, SonicAsset::kRequestCount> requests = {"Pop", "Song", "A", "", ""};
-        RefPtr<SonicAsset> piece = new SonicAsset(requests, duration);
-        Clip* c = new Clip(piece.get(), at, 4);
-        c->SetPinned(Chance(80));
-        list.Add(c);
-        return c;
-    }
-
-    void Decorate(Clip* c) {
-        bool selected = Chance(30);
-        c->SetSelected(selected);
-        c->SetMarked(selected);
-        if (!c->IsTransition() && Chance(30)) {
-            RefPtr<VolumeList> v = new VolumeList(c->GetDuration());
-            for (int i = Pick(1, 3); i > 0; --i)
-                v->AddVolumeSetting(VolumeSetting(Pick(0, 1000), Pick(0, c->GetDuration())));
-            c->SetVolumeList(v.get());
-        }
-    }
+    RefPtr<ClipList> MakeMovie() { return Make(Shape()); }
 
     // A command on the movie as it is now; its description goes to `what`.
     std::unique_ptr<Command> NextCommand(ClipList& movie, std::string& what, int& kindOut) {
@@ -221,9 +173,6 @@ public:
         what = out.str();
         return command;
     }
-
-private:
-    std::mt19937 rng_;
 };
 
 class CommandProperty : public EditTest {};

@@ -6,6 +6,7 @@
 #include "edit/VolumeList.h"
 #include "model/ClipIterator.h"
 #include "model/ClipTestSupport.h"
+#include "model/RandomMovie.h"
 #include "model/SonicAsset.h"
 #include "model/XMemFile.h"
 #include "platform/archive/Archive.h"
@@ -20,70 +21,19 @@ namespace orvik {
 
 namespace {
 
-class RandomMovie {
+class RandomEdits : public test::RandomMovie {
 public:
-    explicit RandomMovie(uint32_t seed) : rng_(seed) {}
-
-    int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
-    bool Chance(int percent) { return Pick(1, 100) <= percent; }
+    using RandomMovie::RandomMovie;
 
     RefPtr<ClipList> Make() {
-        test::MovieBuilder m;
-        int videos = Pick(1, 7);
-        for (int i = 0; i < videos; ++i) {
-            Clip* v = m.Video(Pick(4, 60), Pick(0, 30), Pick(0, 3) * 100, 400,
-                              Chance(50) ? "/videos/tape1.avi" : "/videos/tape2.avi");
-            Decorate(v);
-            if (i + 1 < videos && Chance(35))
-                Decorate(m.Transition(Pick(1, 15)));
-        }
-        if (Chance(20))
-            Decorate(m.Transition(Pick(1, 10)));
-        for (int track : {1, 3, 4}) {
-            Time at = 0;
-            int count = Pick(0, 3);
-            for (int i = 0; i < count; ++i) {
-                at += Pick(0, 60);
-                Time duration = Pick(2, 40);
-                Clip* c = track == 1                 ? m.Title(at, duration, Chance(80))
-                          : track == 4 && Chance(30) ? Music(*m.list, at, duration)
-                                                     : m.Sound(at, duration, Pick(0, 20),
-                                                               Pick(1, 4) * 50, Chance(80), track);
-                Decorate(c);
-                at += duration;
-            }
-        }
-        // Laid out the way edits leave a movie: repacked with records until
-        // nothing changes any more.
-        for (int i = 0; i < 4; ++i) {
-            RefPtr<ClipList> records = new ClipList;
-            m.list->FixTimes(records.get(), true, false, false);
-            if (records->IsEmpty())
-                break;
-        }
-        return m.list;
-    }
-
-    // Generated music: a trimmed clip gets its own copy of the piece.
-    Clip* Music(ClipList& list, Time at, Time duration) {
-        std::array<std::string, SonicAsset::kRequestCount> requests = {"Pop", "Song", "A", "", ""};
-        RefPtr<SonicAsset> piece = new SonicAsset(requests, duration);
-        Clip* c = new Clip(piece.get(), at, 4);
-        c->SetPinned(Chance(80));
-        list.Add(c);
-        return c;
-    }
-
-    void Decorate(Clip* c) {
-        c->SetSelected(Chance(30));
-        c->SetMarked(Chance(20));
-        if (!c->IsTransition() && Chance(30)) {
-            RefPtr<VolumeList> v = new VolumeList(c->GetDuration());
-            int points = Pick(1, 4);
-            for (int i = 0; i < points; ++i)
-                v->AddVolumeSetting(VolumeSetting(Pick(0, 1000), Pick(0, c->GetDuration())));
-            c->SetVolumeList(v.get());
-        }
+        Shape shape;
+        shape.maxVideos = 7;
+        shape.trailingTransition = 20;
+        shape.maxPerTrack = 3;
+        shape.maxEnvelopePoints = 4;
+        shape.marksFollowSelection = false;
+        shape.packed = true;
+        return RandomMovie::Make(shape);
     }
 
     // A random edit; its description goes to `what`.
@@ -162,9 +112,6 @@ public:
         }
         what = out.str();
     }
-
-private:
-    std::mt19937 rng_;
 };
 
 // Restore records travel in undo checkpoints: through a stream and back.
@@ -203,7 +150,7 @@ TEST(RestoreProperty, EveryEditIsUndoneByItsRecords) {
     int edits = 0;
     int changed = 0;
     for (uint32_t seed = 1; seed <= 600; ++seed) {
-        RandomMovie r(seed);
+        RandomEdits r(seed);
         RefPtr<ClipList> list = Repacked(*r.Make());
         for (int step = 0; step < 6; ++step) {
             RefPtr<ClipList> before = list->CloneList();
