@@ -4,6 +4,7 @@
 #include "edit/VolumeList.h"
 #include "imaging/Dib.h"
 #include "media/MediaFile.h"
+#include "media/WaveformData.h"
 #include "model/Asset.h"
 #include "model/Timecode.h"
 #include "model/Transition.h"
@@ -161,6 +162,13 @@ void Clip::SetFileName(const std::string& path) {
     if (asset_)
         asset_->SetFileName(path);
     ReleasePicon();
+    waveform_.reset();
+}
+
+std::shared_ptr<WaveformData> Clip::GetWaveform() {
+    if (!waveform_)
+        waveform_ = std::make_shared<WaveformData>();
+    return waveform_;
 }
 
 std::string Clip::GetFileName() const {

@@ -5,6 +5,7 @@
 #include "model/Time.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace orvik {
@@ -12,6 +13,7 @@ namespace orvik {
 class Asset;
 class Dib;
 class VolumeList;
+class WaveformData;
 struct Rect;
 
 // One use of an asset at a place in the movie: where it starts on its track,
@@ -176,6 +178,10 @@ public:
     Dib* GetPicon(const Rect* rect = nullptr);
     Dib* GetCachedPicon() const { return picon_.get(); }
     void ReleasePicon();
+    // The waveform cache of the clip's sound, made empty on first use; it is
+    // never saved or copied, and a new file name drops it. The waveform
+    // thread holds its own reference while it fills it.
+    std::shared_ptr<WaveformData> GetWaveform();
 
     // Transitions: the still frame a tape-constrained transition shows of
     // the scene before it (its last frame played), `width` x `height`,
@@ -213,6 +219,7 @@ private:
     int64_t mediaDuration_ = 0;
     int64_t mediaOffset_ = 0;
     RefPtr<Dib> picon_;
+    std::shared_ptr<WaveformData> waveform_;
     RefPtr<Dib> heldFrame_;
     std::string heldFrameFile_;
     Time heldFrameTime_ = 0;
