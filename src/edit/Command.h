@@ -32,6 +32,9 @@ public:
     virtual std::string GetName() const;
     virtual uint32_t GetNameId() const { return 0; }
     virtual bool CanMerge() const { return false; }
+    // Asked of a merging command before its checkpoint takes over the undo
+    // data of `older`, the newest entry, which is of the same class.
+    virtual bool MergesWith(const Command& /*older*/) const { return true; }
     virtual bool CanExecute() const { return true; }
     // `undoData` stores after the serialised command (Do, Redo) or loads from
     // there (Undo).

@@ -64,7 +64,8 @@ void Undoer::Push(const RefPtr<Checkpoint>& checkpoint) {
         if (older && older->CanMerge()) {
             uint64_t newCommandLength = 0;
             std::unique_ptr<Command> newer = ReadCommand(*checkpoint, &newCommandLength);
-            if (newer && newer->GetRuntimeClass() == older->GetRuntimeClass()) {
+            if (newer && newer->GetRuntimeClass() == older->GetRuntimeClass() &&
+                newer->MergesWith(*older)) {
                 // The new command keeps the undo data of the older one, so
                 // one undo returns to the state before the first of them.
                 XMemFile& from = newest.GetFile();
