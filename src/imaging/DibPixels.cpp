@@ -94,11 +94,12 @@ int Dib::Composite(const Dib& source, const Dib& alpha, const Rect* targetRect,
     DibRows tRows(*this), sRows(source), aRows(alpha);
     const int w = clip.target.Width(), h = clip.target.Height();
     const int sps = sb / 8, aps = ab / 8, aOff = ab == 32 ? 3 : 0;
+    const PixelKernels::CompositeRow row = PixelKernels::CompositeRowFor(sps, aps, premultiplied);
     for (int i = 0; i < h; ++i) {
         uint8_t* d = tRows.Row(clip.target.top + i) + 3 * clip.target.left;
         const uint8_t* s = sRows.Row(clip.source.top + i) + sps * clip.source.left;
         const uint8_t* a = aRows.Row(clip.source.top + i) + aps * clip.source.left + aOff;
-        PixelKernels::Composite(d, s, sps, a, aps, w, premultiplied);
+        row(d, s, a, w);
     }
     return 1;
 }

@@ -23,18 +23,6 @@ ORVIK_INLINE void Store(uint8_t* p, V16 v) {
     std::memcpy(p, &v, 16);
 }
 
-ORVIK_INLINE bool AllZero(V16 v) {
-    uint64_t h[2];
-    std::memcpy(h, &v, 16);
-    return (h[0] | h[1]) == 0;
-}
-
-ORVIK_INLINE bool AllOnes(V16 v) {
-    uint64_t h[2];
-    std::memcpy(h, &v, 16);
-    return (h[0] & h[1]) == ~uint64_t(0);
-}
-
 // Byte k of each 3-byte pixel of 48 bytes: positions 3p + k, p = 0..15.
 #define P3F(p) ((3 * (p) + K) < 32 ? (3 * (p) + K) : 0)
 #define P3G(p) ((3 * (p) + K) < 32 ? (p) : 16 + (3 * (p) + K) - 32)
@@ -45,14 +33,6 @@ template <int K> ORVIK_INLINE V16 Pick3(V16 e0, V16 e1, V16 e2) {
     return __builtin_shufflevector(t, e2, P3G(0), P3G(1), P3G(2), P3G(3), P3G(4), P3G(5), P3G(6),
                                    P3G(7), P3G(8), P3G(9), P3G(10), P3G(11), P3G(12), P3G(13),
                                    P3G(14), P3G(15));
-}
-
-// Each of 16 values three times over: byte j of part C is a[(16C + j) / 3].
-#define SPR(j) ((16 * C + (j)) / 3)
-template <int C> ORVIK_INLINE V16 Spread(V16 a) {
-    return __builtin_shufflevector(a, a, SPR(0), SPR(1), SPR(2), SPR(3), SPR(4), SPR(5), SPR(6),
-                                   SPR(7), SPR(8), SPR(9), SPR(10), SPR(11), SPR(12), SPR(13),
-                                   SPR(14), SPR(15));
 }
 
 // 16 four-byte pixels packed to three bytes each: output byte m is input
@@ -117,88 +97,6 @@ ORVIK_INLINE void Row32To24Body(uint8_t* t, const uint8_t* s, int n) {
     }
 }
 
-// Bytes 0-7 or 8-15 widened to eight 16-bit lanes, and back.
-ORVIK_INLINE U8 Low(V16 v) {
-    const V16 z = {};
-    return (U8)__builtin_shufflevector(v, z, 0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7,
-                                       16);
-}
-ORVIK_INLINE U8 High(V16 v) {
-    const V16 z = {};
-    return (U8)__builtin_shufflevector(v, z, 8, 16, 9, 16, 10, 16, 11, 16, 12, 16, 13, 16, 14, 16,
-                                       15, 16);
-}
-ORVIK_INLINE V16 Narrow(U8 lo, U8 hi) {
-    return __builtin_shufflevector((V16)lo, (V16)hi, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24,
-                                   26, 28, 30);
-}
-
-ORVIK_INLINE U8 BlendLanes(U8 D, U8 S, U8 A, bool premultiplied) {
-    if (premultiplied) {
-        U8 less = (U8)(S < A);
-        U8 m = (S & less) | (A & ~less);
-        return m + ((D * (256 - A)) >> 8);
-    }
-    // An alpha of 255 weighs the source fully, so it gives the source.
-    A += (U8)(A == 255) & 1;
-    return (S * A + D * (256 - A)) >> 8;
-}
-
-ORVIK_INLINE V16 BlendPart(V16 d, V16 s, V16 w, bool premultiplied) {
-    return Narrow(BlendLanes(Low(d), Low(s), Low(w), premultiplied),
-                  BlendLanes(High(d), High(s), High(w), premultiplied));
-}
-
-ORVIK_INLINE void CompositeBody(uint8_t* d, const uint8_t* s, int sourceBytes, const uint8_t* a,
-                                int alphaStep, int n, bool premultiplied) {
-    int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const uint8_t* ap = a + alphaStep * i;
-        V16 alpha;
-        if (alphaStep == 1) {
-            alpha = Load(ap);
-        } else {
-            // The fourth byte of each of 16 four-byte pixels.
-            const uint8_t* base = ap - 3;
-            V16 x = __builtin_shufflevector(Load(base), Load(base + 16), 3, 7, 11, 15, 19, 23, 27,
-                                            31, 0, 0, 0, 0, 0, 0, 0, 0);
-            V16 y = __builtin_shufflevector(Load(base + 32), Load(base + 48), 3, 7, 11, 15, 19, 23,
-                                            27, 31, 0, 0, 0, 0, 0, 0, 0, 0);
-            alpha = __builtin_shufflevector(x, y, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21,
-                                            22, 23);
-        }
-        if (AllZero(alpha))
-            continue;
-        const uint8_t* sp = s + sourceBytes * i;
-        uint8_t* dp = d + 3 * i;
-        V16 src[3] = {Bytes48(sp, sourceBytes, 0), Bytes48(sp, sourceBytes, 1),
-                      Bytes48(sp, sourceBytes, 2)};
-        if (AllOnes(alpha)) {
-            for (int c = 0; c < 3; ++c)
-                Store(dp + 16 * c, src[c]);
-            continue;
-        }
-        V16 w[3] = {Spread<0>(alpha), Spread<1>(alpha), Spread<2>(alpha)};
-        for (int c = 0; c < 3; ++c)
-            Store(dp + 16 * c, BlendPart(Load(dp + 16 * c), src[c], w[c], premultiplied));
-    }
-    for (; i < n; ++i) {
-        int v = a[alphaStep * i];
-        if (v == 0)
-            continue;
-        const uint8_t* sp = s + sourceBytes * i;
-        uint8_t* dp = d + 3 * i;
-        for (int c = 0; c < 3; ++c) {
-            if (v == 255)
-                dp[c] = sp[c];
-            else if (premultiplied)
-                dp[c] = static_cast<uint8_t>((sp[c] < v ? sp[c] : v) + ((dp[c] * (256 - v)) >> 8));
-            else
-                dp[c] = static_cast<uint8_t>((sp[c] * v + dp[c] * (256 - v)) >> 8);
-        }
-    }
-}
-
 ORVIK_INLINE void Key24Body(uint8_t* t, const uint8_t* s, int n, const uint8_t key[3]) {
     int i = 0;
     if (n >= 16) {
@@ -228,9 +126,6 @@ void Row24To32Plain(uint8_t* t, const uint8_t* s, int n) {
 void Row32To24Plain(uint8_t* t, const uint8_t* s, int n) {
     Row32To24Body(t, s, n);
 }
-void CompositePlain(uint8_t* d, const uint8_t* s, int sb, const uint8_t* a, int as, int n, bool p) {
-    CompositeBody(d, s, sb, a, as, n, p);
-}
 void Key24Plain(uint8_t* t, const uint8_t* s, int n, const uint8_t key[3]) {
     Key24Body(t, s, n, key);
 }
@@ -242,10 +137,6 @@ ORVIK_SHUFFLES void Row24To32Shuffles(uint8_t* t, const uint8_t* s, int n) {
 }
 ORVIK_SHUFFLES void Row32To24Shuffles(uint8_t* t, const uint8_t* s, int n) {
     Row32To24Body(t, s, n);
-}
-ORVIK_SHUFFLES void CompositeShuffles(uint8_t* d, const uint8_t* s, int sb, const uint8_t* a,
-                                      int as, int n, bool p) {
-    CompositeBody(d, s, sb, a, as, n, p);
 }
 ORVIK_SHUFFLES void Key24Shuffles(uint8_t* t, const uint8_t* s, int n, const uint8_t key[3]) {
     Key24Body(t, s, n, key);
@@ -264,7 +155,6 @@ bool HasShuffles() {
 }
 #define Row24To32Shuffles Row24To32Plain
 #define Row32To24Shuffles Row32To24Plain
-#define CompositeShuffles CompositePlain
 #define Key24Shuffles Key24Plain
 #endif
 
@@ -276,12 +166,6 @@ void PixelKernels::Row24To32(uint8_t* t, const uint8_t* s, int n) {
 
 void PixelKernels::Row32To24(uint8_t* t, const uint8_t* s, int n) {
     HasShuffles() ? Row32To24Shuffles(t, s, n) : Row32To24Plain(t, s, n);
-}
-
-void PixelKernels::Composite(uint8_t* d, const uint8_t* s, int sourceBytes, const uint8_t* a,
-                             int alphaStep, int n, bool premultiplied) {
-    HasShuffles() ? CompositeShuffles(d, s, sourceBytes, a, alphaStep, n, premultiplied)
-                  : CompositePlain(d, s, sourceBytes, a, alphaStep, n, premultiplied);
 }
 
 void PixelKernels::Key24(uint8_t* t, const uint8_t* s, int n, const uint8_t key[3]) {
