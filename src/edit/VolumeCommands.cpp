@@ -80,6 +80,12 @@ RefPtr<VolumeList> VolumeCommand::TakeTrackEnvelope(int32_t track) {
     return built;
 }
 
+VolumeSetting VolumeCommand::CheckedSetting() const {
+    VolumeSetting point(setting.level, setting.time);
+    point.level = ClampLevel(point.level);
+    return point;
+}
+
 RefPtr<VolumeList> VolumeCommand::Begin() {
     if (!GetMovie() || !IsEnvelopeTrack(track))
         return nullptr;
@@ -159,7 +165,7 @@ void AddVolumeSettingCommand::Do(Archive& undoData) {
     RefPtr<VolumeList> envelope = Begin();
     if (!envelope)
         return;
-    int32_t added = envelope->AddVolumeSetting(setting);
+    int32_t added = envelope->AddVolumeSetting(CheckedSetting());
     undoData.WriteInt32(added);
     WriteClipEnvelopes(undoData);
     Finish(envelope.get(), undoData);
@@ -215,7 +221,7 @@ void ChangeVolumeSettingCommand::Do(Archive& undoData) {
     RefPtr<VolumeList> envelope = Begin();
     if (!envelope)
         return;
-    WritePoint(undoData, envelope->ChangeVolumeSetting(index, setting));
+    WritePoint(undoData, envelope->ChangeVolumeSetting(index, CheckedSetting()));
     WriteClipEnvelopes(undoData);
     Finish(envelope.get(), undoData);
 }
@@ -231,7 +237,7 @@ void ChangeVolumeSettingCommand::Undo(Archive& undoData) {
     // its value, not by the index it had before.
     int at = index;
     for (int i = 0; i < envelope->GetCount(); ++i)
-        if (envelope->GetSetting(i) == setting)
+        if (envelope->GetSetting(i) == CheckedSetting())
             at = i;
     envelope->ChangeVolumeSetting(at, old);
     FinishUndo(envelope.get(), undoData);
@@ -240,6 +246,8 @@ void ChangeVolumeSettingCommand::Undo(Archive& undoData) {
 // --- The commands that keep the whole envelope ----------------------------------
 
 void EnvelopeReplacingCommand::Do(Archive& undoData) {
+    if (!Acts())
+        return;
     RefPtr<VolumeList> envelope = Begin();
     if (!envelope)
         return;
@@ -268,7 +276,7 @@ void SlideVolumeCommand::Serialize(Archive& ar) {
 }
 
 void SlideVolumeCommand::Change(VolumeList& envelope) {
-    envelope.SlideSetting(setting, from);
+    envelope.SlideSetting(CheckedSetting(), from);
 }
 
 void FadeVolumeCommand::Serialize(Archive& ar) {

@@ -62,6 +62,10 @@ public:
     VolumeSetting setting;
 
 protected:
+    // The point as the envelope takes it: the default marker stands for the
+    // default level, and levels beyond the scale are taken as its ends (a
+    // level past the top would overflow the sources' sample scaling).
+    VolumeSetting CheckedSetting() const;
     // Remembers the state and takes the envelope; null when the command
     // cannot act.
     RefPtr<VolumeList> Begin();
@@ -121,6 +125,8 @@ public:
     void Undo(Archive& undoData) override;
 
 protected:
+    // Whether the fields describe a change the envelope can take in order.
+    virtual bool Acts() const { return true; }
     virtual void Change(VolumeList& envelope) = 0;
 };
 
@@ -138,6 +144,9 @@ public:
     Time from = 0;
 
 protected:
+    // A target before the movie's start would put a point at a negative
+    // time.
+    bool Acts() const override { return setting.time >= 0; }
     void Change(VolumeList& envelope) override;
 };
 
@@ -159,6 +168,9 @@ public:
     bool fadeIn = false;
 
 protected:
+    // A fade of no length, or one placed before the movie's start, would
+    // put its points out of order or at negative times.
+    bool Acts() const override { return start >= 0 && length > 0; }
     void Change(VolumeList& envelope) override;
 };
 

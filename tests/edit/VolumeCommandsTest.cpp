@@ -233,6 +233,13 @@ TEST_F(VolumeTest, CommandsThatFindNothingToChangeLeaveTheClipsAlone) {
          [] { return std::make_unique<AddVolumeSettingCommand>(2, VolumeSetting(400, 20)); }, true,
          0},
         {"no track", [] { return std::make_unique<FadeVolumeCommand>(-1, 0, 30, true); }, true, 0},
+        {"a fade of no length", [] { return std::make_unique<FadeVolumeCommand>(3, 60, 0, true); },
+         true, 0},
+        {"a fade before the movie's start",
+         [] { return std::make_unique<FadeVolumeCommand>(3, -10, 30, true); }, true, 0},
+        {"a slide to a time before the start",
+         [] { return std::make_unique<SlideVolumeCommand>(3, VolumeSetting(700, -5), 0); }, true,
+         0},
     };
     for (const Idle& c : cases) {
         SCOPED_TRACE(c.what);
@@ -252,6 +259,15 @@ TEST_F(VolumeTest, CommandsThatFindNothingToChangeLeaveTheClipsAlone) {
     Bytes data = UndoData();
     ASSERT_GE(data.size(), 4u);
     EXPECT_EQ(Bytes(data.begin(), data.begin() + 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST_F(VolumeTest, LevelsBeyondTheScaleAreTakenAsItsEnds) {
+    AddVolumeSettingCommand(3, VolumeSetting(5000, 95)).Execute();
+    AddVolumeSettingCommand(3, VolumeSetting(-40, 120)).Execute();
+    AddVolumeSettingCommand(3, VolumeSetting(VolumeSetting::kDefaultMarker, 60)).Execute();
+    EXPECT_EQ(ClipPoints(List(), 3), "[500@0 500@10 300@30 1000@45][300@0 0@10 800@20]");
+    ChangeVolumeSettingCommand(3, 1, VolumeSetting(2000, 55)).Execute();
+    EXPECT_EQ(ClipPoints(List(), 3), "[1000@5 500@10 300@30 1000@45][300@0 0@10 800@20]");
 }
 
 TEST_F(VolumeTest, RemovingPointsIsOfferedOnlyWhereAPointLies) {
