@@ -3,6 +3,7 @@
 // and redone to the last, byte for byte.
 #include "edit/ClipCommands.h"
 #include "edit/TrimCommands.h"
+#include "edit/VolumeCommands.h"
 #include "edit/VolumeList.h"
 #include "model/SonicAsset.h"
 
@@ -62,8 +63,9 @@ public:
         std::unique_ptr<Command> command;
         Clip* c = movie.IsEmpty() ? nullptr : movie.GetNth(Pick(0, movie.GetCount() - 1));
         Time end = movie.GetEnd();
-        int kind = c ? Pick(0, 16) : Pick(4, 5);
-        kindOut = std::min(kind, 15);
+        int kind = c ? Pick(0, 19) : Pick(4, 5);
+        kindOut = kind == 16 ? 15 : kind;
+        const int32_t soundTrack = std::array<int32_t, 3>{0, 3, 4}[Pick(0, 2)];
         switch (kind) {
         case 0:
         case 1: {
@@ -165,6 +167,26 @@ public:
             out << "reverse";
             command = std::make_unique<ReverseTransitionCommand>(Pick(0, 1));
             break;
+        case 17: {
+            VolumeSetting point(Pick(0, 1000), Pick(-2, end + 2));
+            out << "add volume " << point.level << "@" << point.time << " on " << soundTrack;
+            command = std::make_unique<AddVolumeSettingCommand>(soundTrack, point);
+            break;
+        }
+        case 18: {
+            int32_t index = Pick(-1, 8);
+            out << "delete volume point " << index << " on " << soundTrack;
+            command = std::make_unique<DeleteVolumeSettingCommand>(soundTrack, index);
+            break;
+        }
+        case 19: {
+            VolumeSetting point(Pick(0, 1000), Pick(0, end));
+            Time from = Pick(0, end);
+            out << "slide volume to " << point.level << "@" << point.time << " from " << from
+                << " on " << soundTrack;
+            command = std::make_unique<SlideVolumeCommand>(soundTrack, point, from);
+            break;
+        }
         default:
             out << "comment";
             command = std::make_unique<CommentClipCommand>(Chance(50) ? "Beach" : "Cake");
@@ -226,7 +248,7 @@ TEST_F(CommandProperty, UndoingAllGivesTheFirstMovieAndRedoingAllTheLast) {
     // The runs did change the movies: the property is not met by accident.
     EXPECT_GT(changes, commands / 2);
     // Every kind of command did change a movie.
-    for (int kind : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
+    for (int kind : {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 18, 19})
         EXPECT_EQ(kindsThatChanged.count(kind), 1u) << "command kind " << kind;
 }
 
