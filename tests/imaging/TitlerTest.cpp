@@ -7,6 +7,7 @@
 #include "app/ResourceLibraries.h"
 #include "imaging/Dib.h"
 #include "imaging/FileDib.h"
+#include "model/AssetManager.h"
 #include "model/Clip.h"
 #include "model/GraphicAsset.h"
 #include "platform/archive/Archive.h"
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orvik {
@@ -334,6 +337,114 @@ TEST_F(TitlerTest, TitleNamesAreMadeFromTheText) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Titler::MakeTitleName(c.text), c.name) << c.text;
+}
+
+} // namespace
+} // namespace orvik
+
+namespace orvik {
+namespace {
+
+// A composition that saves the title itself through the program's callback,
+// as the library's own save does.
+class SavingComposer : public TitleComposer {
+public:
+    int Compose(VantaUl& library) override {
+        TitleText t;
+        t.text = "Trip: day 1";
+        library.Document().texts = {t};
+        VantaUlCallback* callback = library.Callback();
+        query = callback->Query(7);
+        grab = callback->Grab();
+        name = callback->Name();
+        saved = callback->Save(test::InHome("saved.otl"));
+        return 1;
+    }
+    int query = 0, grab = -1, saved = 0;
+    std::string name;
+};
+
+TEST_F(TitlerTest, TheCompositionCallsBackToNameAndSaveTheTitle) {
+    OpenTestLog();
+    AssetManager assets(InHome("work"), InHome("captured"));
+    Titler titler;
+    SavingComposer composer;
+    TitleComposer::Install(&composer);
+    std::string path = titler.NewTitle();
+    TitleComposer::Install(nullptr);
+    EXPECT_EQ(composer.query, 1);
+    EXPECT_EQ(composer.grab, 0);
+    EXPECT_TRUE(LogHas("Titler::Grab invoked\n"));
+    EXPECT_EQ(composer.name, "Trip- day 1"); // no "Graphic file" folder set
+    EXPECT_EQ(composer.saved, 1);
+    EXPECT_TRUE(titler.SavedByLibrary());
+    EXPECT_EQ(titler.GetSavedName(), InHome("saved.otl"));
+    // The new title is saved again as a working file with the title
+    // extension; both files hold the same title.
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.substr(path.size() - 4), ".otl");
+    EXPECT_TRUE(assets.IsWorkingFilePath(path));
+    EXPECT_EQ(test::ReadBytes(path), test::ReadBytes(InHome("saved.otl")));
+    EXPECT_EQ(titler.GetText(), "Trip: day 1");
+    EXPECT_EQ(titler.GetCurrentPath(), path);
+    // Editing it and cancelling gives no path.
+    EXPECT_EQ(titler.EditTitle(path), "");
+    EXPECT_EQ(titler.EditTitle(InHome("none.otl")), "");
+}
+
+TEST_F(TitlerTest, AlphaBelowTheThumbnailSizeIsScaledFromIt) {
+    Titler titler;
+    std::string path = SaveDocument(titler, OneLine("WIDE", 0, 0, 300), "wide.otl");
+    RefPtr<Dib> small = new Dib, thumb = new Dib;
+    ASSERT_EQ(titler.RenderTitleAlpha(*small, path, 80, 60), 1);
+    ASSERT_EQ(titler.RenderTitleAlpha(*thumb, path, 160, 120), 1);
+    // Each pixel of the half-size mask lies between the darkest and the
+    // brightest of the four thumbnail pixels it covers.
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) {
+            uint32_t lo = 255, hi = 0;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) {
+                    uint32_t v = thumb->GetPixel(2 * x + dx, 2 * y + dy);
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+            EXPECT_GE(small->GetPixel(x, y) + 1, lo) << x << "," << y;
+            EXPECT_LE(small->GetPixel(x, y), hi + 1) << x << "," << y;
+        }
+}
+
+} // namespace
+} // namespace orvik
+
+namespace orvik {
+namespace {
+
+TEST_F(TitlerTest, RendersFromTwoThreadsEachGetTheirOwnTitle) {
+    Titler titler;
+    std::string a = SaveDocument(titler, OneLine("A", 0, 0, 400), "a.otl");
+    std::string b = SaveDocument(titler, OneLine("B", 300, 100, 400), "b.otl");
+    auto reference = [&](const std::string& path) {
+        RefPtr<Dib> d = new Dib;
+        EXPECT_EQ(titler.RenderTitle(*d, path, 100, 80, 24), 1);
+        return Bytes(d->Bits(), d->Bits() + d->ImageSize());
+    };
+    Bytes refA = reference(a), refB = reference(b);
+    ASSERT_NE(refA, refB);
+    std::atomic<int> wrong{0};
+    auto worker = [&](const std::string& path, const Bytes& expected) {
+        for (int i = 0; i < 20; ++i) {
+            RefPtr<Dib> d = new Dib;
+            if (titler.RenderTitle(*d, path, 100, 80, 24) != 1 ||
+                Bytes(d->Bits(), d->Bits() + d->ImageSize()) != expected)
+                ++wrong;
+        }
+    };
+    std::thread first(worker, a, refA);
+    std::thread second(worker, b, refB);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace
