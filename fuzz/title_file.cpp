@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
         return 0;
-    fwrite(data, 1, size, f);
+    if (size > 0)
+        fwrite(data, 1, size, f);
     fclose(f);
     Titler::IsTitleFile(path);
     if (!titler->LoadTitle(path))
