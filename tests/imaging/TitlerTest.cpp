@@ -449,3 +449,57 @@ TEST_F(TitlerTest, RendersFromTwoThreadsEachGetTheirOwnTitle) {
 
 } // namespace
 } // namespace orvik
+
+namespace orvik {
+namespace {
+
+TEST_F(TitlerTest, PictureHelpersGoThroughTheTitlerWhenThereIsOne) {
+    std::string title;
+    {
+        Titler titler;
+        title = SaveDocument(titler, OneLine("X", 0, 0, 100), "x.otl");
+    }
+    Bytes ttr = {'T', 'i', 't', '3', '0', '.', '0', '1'};
+    RefPtr<Dib> red = new Dib;
+    ASSERT_TRUE(red->Create(4, 3, 24));
+    red->Set(Rgb(255, 0, 0));
+    ASSERT_TRUE(red->SaveToFile(InHome("red.bmp")));
+    Bytes body = test::ReadBytes(InHome("red.bmp"));
+    ttr.insert(ttr.end(), body.begin(), body.end());
+    std::string image = InHome("red.ttr");
+    test::WriteBytes(image, ttr);
+
+    // Without a titler only the title image is a title.
+    OpenTestLog();
+    RefPtr<Dib> d = new Dib;
+    EXPECT_FALSE(Titler::DibIsLibraryTitle(title));
+    EXPECT_FALSE(Titler::DibIsTitle(title));
+    EXPECT_TRUE(Titler::DibIsTitle(image));
+    EXPECT_EQ(Titler::DibLoadTitle(*d, title, 0, 0, 0), 0);
+    EXPECT_TRUE(LogHas("Dib::LoadTitle: no titler\n"));
+    EXPECT_EQ(Titler::DibLoadAlpha(*d, image), 1);
+    EXPECT_EQ(d->Width(), 4);
+    EXPECT_EQ(d->GetPixel(3, 2), 255u);
+
+    Titler titler;
+    EXPECT_TRUE(Titler::DibIsLibraryTitle(title));
+    EXPECT_TRUE(Titler::DibIsTitle(title));
+    EXPECT_FALSE(Titler::DibIsLibraryTitle(image));
+    // The default size is the TV size.
+    ASSERT_EQ(Titler::DibLoadAlpha(*d, title), 1);
+    EXPECT_EQ(d->Width(), titler.TvWidth());
+    EXPECT_EQ(d->AbsHeight(), titler.TvHeight());
+    ASSERT_EQ(Titler::DibLoadTitle(*d, title, 0, 0, 0), 1);
+    EXPECT_EQ(d->BitCount(), 24);
+    EXPECT_EQ(d->Width(), titler.TvWidth());
+    // A FileDib of a title renders it; of a title image reads its picture.
+    RefPtr<FileDib> file = new FileDib;
+    ASSERT_EQ(file->LoadFromFile(title), 1);
+    EXPECT_EQ(file->Width(), titler.TvWidth());
+    ASSERT_EQ(file->LoadFromFile(image), 1);
+    EXPECT_EQ(file->GetPixel(0, 0), Rgb(255, 0, 0));
+    EXPECT_TRUE(FileDib::IsPictureExtension(".OTL"));
+}
+
+} // namespace
+} // namespace orvik
