@@ -18,6 +18,15 @@ ORVIK_IMPLEMENT_SERIAL(EditTitleCommand, ClipListCommand, kVersionableSchema | 1
 
 namespace {
 
+TitleAlbumOpener albumOpener;
+
+// After a new or edited title entered the movie: when the composition saved
+// the title under a name of its own, the graphics album shows that file.
+void AlbumStep(Titler& titler) {
+    if (albumOpener && titler.SavedByLibrary())
+        albumOpener(titler.GetSavedName());
+}
+
 // A graphic for the title file `path`. A title the titler just saved is
 // already one of the application's working files: it is not copied again
 // when its clip is placed.
@@ -69,6 +78,7 @@ bool NewTitleCommand::Run() {
         return false;
     name = titler->GetText();
     Execute();
+    AlbumStep(*titler);
     return true;
 }
 
@@ -122,6 +132,7 @@ bool EditTitleCommand::Run() {
         return false;
     name = titler->GetText();
     Execute();
+    AlbumStep(*titler);
     return true;
 }
 
@@ -136,6 +147,10 @@ void EditTitleCommand::Do(Archive& undoData) {
     clone->SetComment(name);
     ReplaceClip(clip, clone.get());
     SaveRestoreState(undoData);
+}
+
+void SetTitleAlbumOpener(TitleAlbumOpener opener) {
+    albumOpener = std::move(opener);
 }
 
 bool NewTitleAtPosition(int32_t track) {

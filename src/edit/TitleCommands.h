@@ -2,6 +2,7 @@
 
 #include "edit/ClipListCommand.h"
 
+#include <functional>
 #include <string>
 
 namespace orvik {
@@ -55,6 +56,12 @@ public:
 private:
     Clip* FindClip() const;
 };
+
+// Opens the graphics album at a title file the composition saved itself
+// (the album installs it while its window shows; nothing happens without
+// one). Called on the user-interface thread after the command ran.
+using TitleAlbumOpener = std::function<void(const std::string& path)>;
+void SetTitleAlbumOpener(TitleAlbumOpener opener);
 
 // The person's title commands; each answers whether a command entered the
 // history.

@@ -33,11 +33,14 @@ public:
         t.x = 50;
         t.y = 400;
         library.Document().texts = {t};
+        if (!saveAs.empty())
+            library.Callback()->Save(saveAs);
         return 1;
     }
     bool confirm = true;
     std::string text = "Summer 2026";
     std::string textBefore;
+    std::string saveAs;
     int calls = 0;
 };
 
@@ -190,6 +193,19 @@ TEST_F(TitleCommandsTest, TheTimelineEditsTheTitleThereOrMakesOne) {
     Clip* onVideo = List().FindFirst(0, Asset::kindGraphic, 0);
     ASSERT_NE(onVideo, nullptr);
     EXPECT_EQ(onVideo->GetComment(), "Third");
+}
+
+TEST_F(TitleCommandsTest, TheAlbumShowsATitleTheCompositionSaved) {
+    BuildVideo(*this);
+    std::vector<std::string> opened;
+    SetTitleAlbumOpener([&](const std::string& path) { opened.push_back(path); });
+    ASSERT_TRUE(NewTitleCommand(10, 1).Run());
+    EXPECT_TRUE(opened.empty());
+    composer.saveAs = test::InHome("mine.otl");
+    ASSERT_TRUE(EditTitleCommand(10, 1).Run());
+    SetTitleAlbumOpener(nullptr);
+    EXPECT_EQ(opened, std::vector<std::string>{composer.saveAs});
+    EXPECT_TRUE(Titler::IsTitleFile(composer.saveAs));
 }
 
 TEST_F(TitleCommandsTest, TitlesOverVideoAreComposedOverItsFrame) {
