@@ -40,17 +40,19 @@ namespace {
 // tails.
 template <int SB, int AS, bool P>
 ORVIK_INLINE void RuleRow(uint8_t* d, const uint8_t* s, const uint8_t* a, int n) {
-    for (int i = 0; i < n; ++i, d += 3, s += SB, a += AS) {
-        const int v = *a;
+    for (int i = 0; i < n; ++i) {
+        const int v = a[AS * i];
         if (v == 0)
             continue;
+        uint8_t* t = d + 3 * i;
+        const uint8_t* u = s + SB * i;
         if (v == 255) {
-            d[0] = s[0], d[1] = s[1], d[2] = s[2];
+            t[0] = u[0], t[1] = u[1], t[2] = u[2];
             continue;
         }
         for (int c = 0; c < 3; ++c)
-            d[c] = static_cast<uint8_t>(P ? std::min<int>(s[c], v) + ((d[c] * (256 - v)) >> 8)
-                                          : (s[c] * v + d[c] * (256 - v)) >> 8);
+            t[c] = static_cast<uint8_t>(P ? std::min<int>(u[c], v) + ((t[c] * (256 - v)) >> 8)
+                                          : (u[c] * v + t[c] * (256 - v)) >> 8);
     }
 }
 
@@ -187,7 +189,8 @@ void Sse2Row(uint8_t* d, const uint8_t* s, const uint8_t* a, int n) {
     int i = 0;
     for (; i + 16 <= n; i += 16)
         Sse2Block<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i);
-    RuleRow<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i, n - i);
+    if (i < n)
+        RuleRow<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i, n - i);
 }
 
 // --- AVX2: 32 pixels a step -------------------------------------------------
@@ -303,7 +306,8 @@ __attribute__((target("avx2"))) void Avx2Row(uint8_t* d, const uint8_t* s, const
         Sse2Block<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i);
         i += 16;
     }
-    RuleRow<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i, n - i);
+    if (i < n)
+        RuleRow<SB, AS, P>(d + 3 * i, s + SB * i, a + AS * i, n - i);
 }
 
 // --- AVX-512 with byte permutes: 64 pixels a step --------------------------
@@ -344,12 +348,12 @@ ORVIK_INLINE __mmask64 FirstBits(int count) {
     return count >= 64 ? ~__mmask64{0} : count <= 0 ? 0 : (__mmask64{1} << count) - 1;
 }
 
-// 64 bytes; in a tail only those of `mask`, the rest zero (bytes wholly
-// outside the row are not addressed at all).
-template <bool Tail> ORVIK_AVX512 __m512i Load64(const uint8_t* p, __mmask64 mask) {
+// The 64 bytes at p + at; in a tail only those of `mask`, the rest zero (a
+// part wholly outside the row is not addressed at all).
+template <bool Tail> ORVIK_AVX512 __m512i Load64(const uint8_t* p, int at, __mmask64 mask) {
     if (!Tail)
-        return _mm512_loadu_si512(p);
-    return mask ? _mm512_maskz_loadu_epi8(mask, p) : _mm512_setzero_si512();
+        return _mm512_loadu_si512(p + at);
+    return mask ? _mm512_maskz_loadu_epi8(mask, p + at) : _mm512_setzero_si512();
 }
 ORVIK_AVX512 __m512i Index(const Bytes64& t) {
     return _mm512_load_si512(t.b);
@@ -385,12 +389,12 @@ ORVIK_AVX512 void Avx512Block(uint8_t* d, const uint8_t* s, const uint8_t* a, in
     const __m512i ones = _mm512_set1_epi8(-1);
     __m512i alpha;
     if (AS == 1) {
-        alpha = Load64<Tail>(a, FirstBits(m));
+        alpha = Load64<Tail>(a, 0, FirstBits(m));
     } else {
         const uint8_t* p = a - 3;
         __m512i q[4];
         for (int r = 0; r < 4; ++r)
-            q[r] = Load64<Tail>(p + 64 * r, FirstBits(4 * m - 64 * r));
+            q[r] = Load64<Tail>(p, 64 * r, FirstBits(4 * m - 64 * r));
         const __m512i index = Index(kAlpha4);
         alpha = _mm512_mask_blend_epi8(0xFFFFFFFF00000000ull,
                                        _mm512_permutex2var_epi8(q[0], index, q[1]),
@@ -428,14 +432,14 @@ ORVIK_AVX512 void Avx512Block(uint8_t* d, const uint8_t* s, const uint8_t* a, in
     __m512i se[3], so[3];
     if (SB == 3) {
         for (int k = 0; k < 3; ++k) {
-            const __m512i v = Load64<Tail>(s + 64 * k, FirstBits(3 * m - 64 * k));
+            const __m512i v = Load64<Tail>(s, 64 * k, FirstBits(3 * m - 64 * k));
             se[k] = _mm512_and_si512(v, _mm512_set1_epi16(0x00FF));
             so[k] = _mm512_srli_epi16(v, 8);
         }
     } else {
         __m512i v[4];
         for (int r = 0; r < 4; ++r)
-            v[r] = Load64<Tail>(s + 64 * r, FirstBits(4 * m - 64 * r));
+            v[r] = Load64<Tail>(s, 64 * r, FirstBits(4 * m - 64 * r));
         const __mmask64 lows = 0x5555555555555555ull;
         se[0] = _mm512_maskz_permutex2var_epi8(lows, v[0], Index(kSplit4<0, 0>), v[1]);
         so[0] = _mm512_maskz_permutex2var_epi8(lows, v[0], Index(kSplit4<0, 1>), v[1]);
@@ -445,17 +449,16 @@ ORVIK_AVX512 void Avx512Block(uint8_t* d, const uint8_t* s, const uint8_t* a, in
         so[2] = _mm512_maskz_permutex2var_epi8(lows, v[2], Index(kSplit4<2, 1>), v[3]);
     }
     for (int k = 0; k < 3; ++k) {
+        const __mmask64 mask = Tail ? FirstBits(3 * m - 64 * k) : ~__mmask64{0};
+        if (!mask)
+            break;
         uint8_t* dp = d + 64 * k;
-        if (Tail) {
-            const __mmask64 mask = FirstBits(3 * m - 64 * k);
-            if (mask)
-                _mm512_mask_storeu_epi8(
-                    dp, mask,
-                    Avx512Blend<P>(_mm512_maskz_loadu_epi8(mask, dp), se[k], so[k], we[k], wo[k]));
-        } else {
-            _mm512_storeu_si512(dp,
-                                Avx512Blend<P>(_mm512_loadu_si512(dp), se[k], so[k], we[k], wo[k]));
-        }
+        const __m512i old = Tail ? _mm512_maskz_loadu_epi8(mask, dp) : _mm512_loadu_si512(dp);
+        const __m512i out = Avx512Blend<P>(old, se[k], so[k], we[k], wo[k]);
+        if (Tail)
+            _mm512_mask_storeu_epi8(dp, mask, out);
+        else
+            _mm512_storeu_si512(dp, out);
     }
 }
 

@@ -18,7 +18,9 @@ public:
     // Lays n source pixels (3 or 4 bytes each) over n 24-bit target pixels
     // by alpha values `alphaStep` (1 or 4) bytes apart: a = 0 keeps the
     // target, a = 255 gives the source, else plain (s * a + d * (256 - a))
-    // >> 8 or premultiplied min(s, a) + ((d * (256 - a)) >> 8).
+    // >> 8 or premultiplied min(s, a) + ((d * (256 - a)) >> 8). With a step
+    // of 4 the alphas are the fourth bytes of 4-byte pixels, whose first
+    // three bytes (before `a`) are read too.
     static void Composite(uint8_t* d, const uint8_t* s, int sourceBytes, const uint8_t* a,
                           int alphaStep, int n, bool premultiplied);
     // Mask bytes: 0 where a 24-bit pixel equals the key, 255 elsewhere.
