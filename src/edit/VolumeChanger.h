@@ -107,7 +107,8 @@ public:
     bool IsDragging() const { return pressedClip_ != nullptr; }
 
     // Subscriber: every change of the movie's clip list makes the cached
-    // envelope stale.
+    // envelope stale. Called on the user-interface thread, which sends the
+    // clip list's notifications.
     void Update(Notifier* notifier) override;
 
 private:
