@@ -7,6 +7,7 @@
 #include "app/SetModeCommand.h"
 #include "app/Settings.h"
 #include "app/Version.h"
+#include "audio/SonicDesktop.h"
 #include "edit/MovieCommands.h"
 #include "edit/Undoer.h"
 #include "imaging/XPalette.h"
@@ -174,6 +175,9 @@ bool OrvikApp::InitInstance() {
     // and ends, and the capture folder's belong to the desktop.
     assets_ = std::make_unique<AssetManager>(
         tempFolder_, options_.headless ? tempFolder_ : settings_->GetCaptureFolder());
+    // The background-music service: its library starts on first use, and
+    // generated-music clips get their sound through it from now on.
+    sonicDesktop_ = std::make_unique<SonicDesktop>(settings_.get());
 
     Step("DisplayChecks");
     if (!CheckDisplay())
@@ -442,6 +446,8 @@ int OrvikApp::ExitInstance() {
         Step("CloseDocument");
         document_ = nullptr;
     }
+    // Ends any preview and leaves generated-music clips without a generator.
+    sonicDesktop_.reset();
     if (assets_) {
         Step("DestroyAssetManager");
         assets_.reset();

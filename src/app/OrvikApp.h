@@ -18,6 +18,7 @@ class HeadlessUserInterface;
 class Movie;
 class ResourceLibraries;
 class Settings;
+class SonicDesktop;
 class SingleInstance;
 class Undoer;
 class UserInterface;
@@ -108,6 +109,7 @@ public:
 
     // --- The singletons --------------------------------------------------
     Settings* GetSettings() const { return settings_.get(); }
+    SonicDesktop* GetSonicDesktop() const { return sonicDesktop_.get(); }
     Undoer* GetUndoer() const { return undoer_.get(); }
     ResourceLibraries* GetResources() const { return resources_.get(); }
     XPalette* GetPalette() const { return palette_.get(); }
@@ -196,6 +198,7 @@ private:
     std::unique_ptr<Undoer> undoer_;
     std::unique_ptr<XPalette> palette_;
     std::unique_ptr<AssetManager> assets_;
+    std::unique_ptr<SonicDesktop> sonicDesktop_;
     RefPtr<Movie> document_;
     std::string tempFolder_;
     std::unique_ptr<HeadlessUserInterface> echoUi_;
