@@ -91,7 +91,14 @@ bool ParseMusicLibrary(const std::string& text, MusicLibrary& out, std::string* 
         MusicSong* song = lib.styles.empty() || lib.styles.back().songs.empty()
                               ? nullptr
                               : &lib.styles.back().songs.back();
-        if (word == "library" || word == "volume") {
+        if (word == "source") {
+            bool ok = !value.empty() && value.size() <= kMusicPathMaxLength && lib.source.empty();
+            for (unsigned char c : value)
+                ok = ok && c >= 0x20 && c != 0x7f;
+            if (!ok)
+                return Fail(error, lineNo, "bad source line");
+            lib.source = value;
+        } else if (word == "library" || word == "volume") {
             if (!ValidName(value))
                 return Fail(error, lineNo, "bad " + word + " name");
             std::string& field = word == "library" ? lib.title : lib.volume;

@@ -12,6 +12,8 @@ namespace orvik {
 //   # comment
 //   library Caderna QX5
 //   volume Caderna QX5          (optional: the volume the library ships on)
+//   source /media/me/CD/x.sdi   (optional: where a library added from a
+//                                volume was read; its copy names it)
 //   style Easy Rock
 //   song Open Road
 //   tempo 112                   (beats per minute, 40 … 240)
@@ -51,7 +53,8 @@ struct MusicStyle {
 struct MusicLibrary {
     std::string title;
     std::string volume;
-    std::string path; // the file it was read from
+    std::string source; // where it was added from (empty: read in place)
+    std::string path;   // the file it was read from
     std::vector<MusicStyle> styles;
 };
 
@@ -59,6 +62,7 @@ struct MusicLibrary {
 constexpr size_t kMusicLibraryMaxBytes = 1 << 20;
 constexpr size_t kMusicNameMaxLength = 63;
 constexpr size_t kMusicMaxEntries = 4096; // styles, songs or versions in all
+constexpr size_t kMusicPathMaxLength = 4096;
 
 // Reads a library from the text of a file. False, with a one-line reason in
 // `error` (naming the line), for anything that is not a whole valid library;

@@ -21,12 +21,11 @@ bool IsAny(const std::string& name) {
     return name.empty() || name == kAll;
 }
 
-bool WriteBuiltInLibrary(const std::string& path) {
+bool WriteText(const std::string& path, const std::string& text) {
     const std::string part = path + ".part";
     FILE* f = std::fopen(part.c_str(), "wb");
     if (!f)
         return false;
-    const std::string& text = BuiltInMusicLibraryText();
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     ok = std::fclose(f) == 0 && ok;
     if (ok && std::rename(part.c_str(), path.c_str()) != 0)
@@ -57,11 +56,20 @@ int SPresto::Initialize(void*, const std::string& path, const std::string&, cons
     if (!fs::is_directory(path, ec))
         return 1;
     std::string builtIn = (fs::path(path) / kBuiltInMusicLibraryFile).string();
-    if (!fs::exists(builtIn, ec) && !WriteBuiltInLibrary(builtIn))
+    if (!fs::exists(builtIn, ec) && !WriteText(builtIn, BuiltInMusicLibraryText()))
         return 1;
     libraries_.clear();
-    for (const std::string& file : LibraryFilesIn(path))
-        AddLibrary(file);
+    enablers_ = (fs::path(path) / "Library Enablers").string();
+    for (const std::string& file : LibraryFilesIn(path)) {
+        MusicLibrary lib;
+        if (ReadMusicLibrary(file, lib, nullptr))
+            Take(std::move(lib));
+    }
+    for (const std::string& file : LibraryFilesIn(enablers_)) {
+        MusicLibrary lib;
+        if (ReadMusicLibrary(file, lib, nullptr))
+            Take(std::move(lib));
+    }
     return libraries_.empty() ? 2 : 0;
 }
 
@@ -73,6 +81,39 @@ bool SPresto::AddLibrary(const std::string& path) {
     MusicLibrary lib;
     if (!ReadMusicLibrary(path, lib, nullptr))
         return false;
+    for (const MusicLibrary& existing : libraries_)
+        if (existing.title == lib.title && existing.source.empty() && existing.path != path)
+            // A library kept in the library folder itself stays: the copy on
+            // a volume adds nothing but the need for that volume.
+            return true;
+    if (lib.source.empty() && !enablers_.empty()) {
+        // The copy names where it came from: its volume is asked for when
+        // that file is gone.
+        std::error_code ec;
+        std::string text;
+        FILE* f = std::fopen(path.c_str(), "rb");
+        char buf[4096];
+        size_t n;
+        while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0 &&
+               text.size() <= kMusicLibraryMaxBytes)
+            text.append(buf, n);
+        if (f)
+            std::fclose(f);
+        std::string absolute = fs::absolute(path, ec).string();
+        fs::create_directories(enablers_, ec);
+        std::string name;
+        for (char c : lib.title)
+            name += c == '/' ? '_' : c;
+        std::string line = "source " + absolute + "\n";
+        if (!ec && name != "." && name != ".." &&
+            text.size() + line.size() <= kMusicLibraryMaxBytes)
+            WriteText((fs::path(enablers_) / (name + ".sdi")).string(), line + text);
+        lib.source = absolute;
+    }
+    return Take(std::move(lib));
+}
+
+bool SPresto::Take(MusicLibrary lib) {
     for (MusicLibrary& existing : libraries_) {
         if (existing.title == lib.title) {
             existing = std::move(lib);
@@ -107,7 +148,7 @@ const char* SPresto::VolumeNeeded(const SRequestStruct& request) {
             if (!hasSong)
                 continue;
             std::error_code ec;
-            if (fs::exists(lib.path, ec))
+            if (fs::exists(lib.source.empty() ? lib.path : lib.source, ec))
                 return nullptr;
             volumeNeeded_ = lib.volume;
             return volumeNeeded_.c_str();

@@ -58,7 +58,10 @@ public:
     // Mode 1 (select by style): forgets the previous query.
     void SetLibraryMode(int mode);
     // Adds the library in file `path`; a library of the same title is
-    // replaced. False (and nothing added) when the file is not a library.
+    // replaced. A copy naming its source is kept in the folder's "Library
+    // Enablers" folder, so that the library is known at the next start even
+    // when its volume is not in. False (and nothing added) when the file is
+    // not a library.
     bool AddLibrary(const std::string& path);
     // Null when the request can be served; otherwise the name of the volume
     // holding the library whose file is no longer there.
@@ -96,6 +99,9 @@ private:
     bool Resolve(const SRequestStruct& request, bool preview, Choice& out) const;
     const MusicStyle* FindStyle(const std::string& name, const MusicLibrary** library) const;
 
+    bool Take(MusicLibrary lib);
+
+    std::string enablers_; // where copies of added libraries are kept
     std::vector<MusicLibrary> libraries_;
     SReply reply_;
     std::string volumeNeeded_;

@@ -144,6 +144,33 @@ TEST_F(MusicLibraryTest, TheSameRequestGivesTheSamePieceAndOthersDiffer) {
     EXPECT_NE(a, version);
 }
 
+TEST_F(MusicLibraryTest, AnAddedLibraryIsKnownAtTheNextStartWithoutItsVolume) {
+    std::string drive = test::InHome("drive");
+    std::filesystem::create_directories(drive);
+    std::ofstream(drive + "/extra.sdi") << "library Extra\nvolume Disc One\nstyle Jazz\n"
+                                           "song Blue\nversion Full\n";
+    std::ofstream(drive + "/own.sdi") << BuiltInMusicLibraryText()
+                                      << "style Extra\nsong X\n"
+                                         "version V\n";
+    ASSERT_TRUE(library.AddLibrary(drive + "/extra.sdi"));
+    ASSERT_TRUE(library.AddLibrary(drive + "/own.sdi"));
+    std::filesystem::remove_all(drive);
+    SPresto next;
+    ASSERT_EQ(next.Initialize(nullptr, folder, folder, ""), 0);
+    ASSERT_EQ(next.Libraries().size(), 2u);
+    SRequestStruct r;
+    r.style = "Jazz";
+    ASSERT_EQ(next.QueryLibrary(r), 0);
+    EXPECT_EQ(next.GetReply().GetName(0), "Blue");
+    ASSERT_NE(next.VolumeNeeded(r), nullptr);
+    EXPECT_STREQ(next.VolumeNeeded(r), "Disc One");
+    // The program's own library stays the one in the library folder.
+    r.style = "Extra";
+    EXPECT_NE(next.QueryLibrary(r), 0);
+    r.style = "Ambient";
+    EXPECT_EQ(next.VolumeNeeded(r), nullptr);
+}
+
 TEST_F(MusicLibraryTest, ImpossibleRequestsWriteNothing) {
     SRequestStruct r;
     r.style = "Easy Rock";
