@@ -242,6 +242,15 @@ version Full
 parts bass chords melody drums
 version Light
 parts chords melody drums
+style Acoustic
+song Summer Walk
+tempo 104
+key 2
+scale major
+version Full
+parts bass chords melody drums
+version Guitar
+parts chords melody
 )";
     return text;
 }

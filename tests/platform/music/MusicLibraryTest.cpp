@@ -94,7 +94,8 @@ TEST_F(MusicLibraryTest, StartingPutsTheProgramsLibraryIntoAnEmptyFolderAndReads
 }
 
 TEST_F(MusicLibraryTest, QueriesListStylesSongsAndVersionsInTheLibrarysOrder) {
-    EXPECT_EQ(Query("", ""), (std::vector<std::string>{"Easy Rock", "Ambient", "Upbeat"}));
+    EXPECT_EQ(Query("", ""),
+              (std::vector<std::string>{"Easy Rock", "Ambient", "Upbeat", "Acoustic"}));
     EXPECT_EQ(Query("Ambient", ""), (std::vector<std::string>{"Slow Tide", "Glass Garden"}));
     EXPECT_EQ(Query("Easy Rock", "Open Road"),
               (std::vector<std::string>{"Full", "Unplugged", "Rhythm"}));
@@ -222,7 +223,7 @@ TEST(MusicLibraryFile, ReadsTheProgramsLibrary) {
     MusicLibrary lib;
     std::string error;
     ASSERT_TRUE(ParseMusicLibrary(BuiltInMusicLibraryText(), lib, &error)) << error;
-    ASSERT_EQ(lib.styles.size(), 3u);
+    ASSERT_EQ(lib.styles.size(), 4u);
     const MusicSong& song = lib.styles[0].songs[1];
     EXPECT_EQ(song.name, "Night Drive");
     EXPECT_EQ(song.tempo, 96);
