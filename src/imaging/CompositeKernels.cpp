@@ -8,8 +8,8 @@
 // rule (s * a + d * (256 - a)) >> 8 is the high byte of (d << 8) + (s - d) *
 // a: its true value lies in 0 .. 255 * 256, so the sum may wrap in 16 bits
 // and still be exact. An alpha of 255 gives the source; it is carried as a
-// weight of 256 (SSE2, AVX-512) or laid over the result by a byte mask
-// (AVX2). The premultiplied rule min(s, a) + ((d * (256 - a)) >> 8) never
+// weight of 256 (SSE2) or laid over the result by a byte mask (AVX2,
+// AVX-512). The premultiplied rule min(s, a) + ((d * (256 - a)) >> 8) never
 // exceeds 255, and gives the source at 255 and the target at 0 as written.
 //
 // Blocks of 16, 32 or 64 pixels whose alphas are all 0 are skipped, and those
@@ -315,33 +315,18 @@ __attribute__((target("avx2"))) void Avx2Row(uint8_t* d, const uint8_t* s, const
 #define ORVIK_AVX512_TARGET target("avx512f,avx512bw,avx512vbmi")
 #define ORVIK_AVX512 __attribute__((ORVIK_AVX512_TARGET, always_inline)) inline
 
-// The 64 pixels' target bytes form three parts of 64; byte j of part k
-// belongs to pixel (64k + j) / 3. The weights of a part's even and odd bytes
-// come as words by two-table permutes: the low byte from the alphas with 255
-// turned to 0, the high byte from a table holding 1 where the alpha is 255,
-// so that 255 weighs 256.
-constexpr int PixelOf(int k, int j) {
-    return (64 * k + j) / 3;
-}
-template <int K, int Odd>
-constexpr Bytes64 kWeights = Table([](int j) {
-    return (j % 2 ? 64 : 0) + PixelOf(K, j - j % 2 + Odd);
+// Target byte j of part k belongs to pixel (64k + j) / 3: its alpha is byte
+// (64k + j) / 3 of 64 alphas, or byte 4 ((64k + j) / 3) + 3 - 64k of the
+// 128 bytes of 4-byte alpha pixels from 64k on; its source byte (from
+// 4-byte pixels) is byte 4 (g / 3) + g % 3 - 64k of the 128 from 64k on,
+// g = 64k + j.
+template <int K> constexpr Bytes64 kSpread = Table([](int j) { return (64 * K + j) / 3; });
+template <int K>
+constexpr Bytes64 kSpread4 = Table([](int j) { return 4 * ((64 * K + j) / 3) + 3 - 64 * K; });
+template <int K>
+constexpr Bytes64 kPack4 = Table([](int j) {
+    return 4 * ((64 * K + j) / 3) + (64 * K + j) % 3 - 64 * K;
 });
-// The source byte of target byte g from 4-byte pixels: byte 4 (g / 3) + g % 3,
-// counted from part k's first 4-byte pixel byte (64k) in two registers.
-constexpr int PackedAt(int k, int j) {
-    return 4 * PixelOf(k, j) + (64 * k + j) % 3 - 64 * k;
-}
-template <int K> constexpr Bytes64 kPack4 = Table([](int j) { return PackedAt(K, j); });
-// The source bytes of part k's even or odd bytes, in the low bytes of words.
-template <int K, int Odd>
-constexpr Bytes64 kSplit4 = Table([](int j) { return PackedAt(K, j - j % 2 + Odd); });
-// The fourth bytes of 32 four-byte pixels in 128 bytes, twice over.
-constexpr Bytes64 kAlpha4 = Table([](int j) { return 4 * (j % 32) + 3; });
-// The high bytes of two registers' words, alternately.
-constexpr Bytes64 kJoinHigh = Table([](int j) { return j % 2 ? 64 + j : j + 1; });
-// The low bytes, alternately.
-constexpr Bytes64 kJoinLow = Table([](int j) { return j % 2 ? 64 + j - 1 : j; });
 
 // The first `count` bits (count may lie outside 0..64).
 ORVIK_INLINE __mmask64 FirstBits(int count) {
@@ -359,27 +344,26 @@ ORVIK_AVX512 __m512i Index(const Bytes64& t) {
     return _mm512_load_si512(t.b);
 }
 
-// 64 target bytes from their source bytes (se, so) and weights 0..256 (we,
-// wo), even and odd ones in the low bytes of words.
-template <bool P>
-ORVIK_AVX512 __m512i Avx512Blend(__m512i d, __m512i se, __m512i so, __m512i we, __m512i wo) {
-    const __m512i de = _mm512_and_si512(d, _mm512_set1_epi16(0x00FF));
-    const __m512i dd = _mm512_srli_epi16(d, 8);
+// 64 target bytes blended with 64 source bytes by the byte weights w.
+template <bool P> ORVIK_AVX512 __m512i Avx512Blend(__m512i d, __m512i s, __m512i w) {
+    const __m512i low = _mm512_set1_epi16(0x00FF);
+    const __mmask64 oddBytes = 0xAAAAAAAAAAAAAAAAull;
+    const __m512i we = _mm512_and_si512(w, low), wo = _mm512_srli_epi16(w, 8);
+    const __m512i de = _mm512_and_si512(d, low), dd = _mm512_srli_epi16(d, 8);
     if (P) {
         const __m512i v256 = _mm512_set1_epi16(256);
-        const __m512i even = _mm512_add_epi16(
-            _mm512_min_epu16(se, we),
-            _mm512_srli_epi16(_mm512_mullo_epi16(de, _mm512_sub_epi16(v256, we)), 8));
-        const __m512i odd = _mm512_add_epi16(
-            _mm512_min_epu16(so, wo),
-            _mm512_srli_epi16(_mm512_mullo_epi16(dd, _mm512_sub_epi16(v256, wo)), 8));
-        return _mm512_permutex2var_epi8(even, Index(kJoinLow), odd);
+        const __m512i keep = _mm512_mask_blend_epi8(
+            oddBytes, _mm512_srli_epi16(_mm512_mullo_epi16(de, _mm512_sub_epi16(v256, we)), 8),
+            _mm512_mullo_epi16(dd, _mm512_sub_epi16(v256, wo)));
+        return _mm512_add_epi8(_mm512_min_epu8(s, w), keep);
     }
+    const __m512i se = _mm512_and_si512(s, low), so = _mm512_srli_epi16(s, 8);
     const __m512i even =
         _mm512_add_epi16(_mm512_slli_epi16(d, 8), _mm512_mullo_epi16(_mm512_sub_epi16(se, de), we));
-    const __m512i odd =
-        _mm512_add_epi16(_mm512_sub_epi16(d, de), _mm512_mullo_epi16(_mm512_sub_epi16(so, dd), wo));
-    return _mm512_permutex2var_epi8(even, Index(kJoinHigh), odd);
+    const __m512i odd = _mm512_add_epi16(_mm512_slli_epi16(dd, 8),
+                                         _mm512_mullo_epi16(_mm512_sub_epi16(so, dd), wo));
+    const __m512i out = _mm512_mask_blend_epi8(oddBytes, _mm512_srli_epi16(even, 8), odd);
+    return _mm512_mask_mov_epi8(out, _mm512_cmpeq_epi8_mask(w, _mm512_set1_epi8(-1)), s);
 }
 
 // 64 pixels, or in a tail the first m (1..63) through masked loads and
@@ -387,74 +371,64 @@ ORVIK_AVX512 __m512i Avx512Blend(__m512i d, __m512i se, __m512i so, __m512i we, 
 template <int SB, int AS, bool P, bool Tail>
 ORVIK_AVX512 void Avx512Block(uint8_t* d, const uint8_t* s, const uint8_t* a, int m) {
     const __m512i ones = _mm512_set1_epi8(-1);
-    __m512i alpha;
+    __m512i w[3];
+    bool opaque = false;
     if (AS == 1) {
-        alpha = Load64<Tail>(a, 0, FirstBits(m));
+        const __m512i alpha = Load64<Tail>(a, 0, FirstBits(m));
+        if (!Tail) {
+            if (_mm512_test_epi8_mask(alpha, alpha) == 0)
+                return;
+            opaque = _mm512_cmpeq_epi8_mask(alpha, ones) == ~__mmask64{0};
+        }
+        if (!opaque) {
+            w[0] = _mm512_permutexvar_epi8(Index(kSpread<0>), alpha);
+            w[1] = _mm512_permutexvar_epi8(Index(kSpread<1>), alpha);
+            w[2] = _mm512_permutexvar_epi8(Index(kSpread<2>), alpha);
+        }
     } else {
         const uint8_t* p = a - 3;
         __m512i q[4];
         for (int r = 0; r < 4; ++r)
             q[r] = Load64<Tail>(p, 64 * r, FirstBits(4 * m - 64 * r));
-        const __m512i index = Index(kAlpha4);
-        alpha = _mm512_mask_blend_epi8(0xFFFFFFFF00000000ull,
-                                       _mm512_permutex2var_epi8(q[0], index, q[1]),
-                                       _mm512_permutex2var_epi8(q[2], index, q[3]));
-    }
-    const __mmask64 opaque = _mm512_cmpeq_epi8_mask(alpha, ones);
-    if (!Tail) {
-        if (_mm512_test_epi8_mask(alpha, alpha) == 0)
-            return;
-        if (opaque == ~__mmask64{0}) {
-            for (int k = 0; k < 3; ++k) {
-                __m512i v;
-                if (SB == 3)
-                    v = _mm512_loadu_si512(s + 64 * k);
-                else
-                    v = _mm512_permutex2var_epi8(_mm512_loadu_si512(s + 64 * k),
-                                                 Index(k == 0   ? kPack4<0>
-                                                       : k == 1 ? kPack4<1>
-                                                                : kPack4<2>),
-                                                 _mm512_loadu_si512(s + 64 * k + 64));
-                _mm512_storeu_si512(d + 64 * k, v);
-            }
-            return;
+        if (!Tail) {
+            const __m512i alphaBytes = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+            const __m512i any =
+                _mm512_or_si512(_mm512_or_si512(q[0], q[1]), _mm512_or_si512(q[2], q[3]));
+            if (_mm512_test_epi32_mask(any, alphaBytes) == 0)
+                return;
+            const __m512i all =
+                _mm512_and_si512(_mm512_and_si512(q[0], q[1]), _mm512_and_si512(q[2], q[3]));
+            opaque = _mm512_test_epi32_mask(_mm512_andnot_si512(all, alphaBytes), alphaBytes) == 0;
+        }
+        if (!opaque) {
+            w[0] = _mm512_permutex2var_epi8(q[0], Index(kSpread4<0>), q[1]);
+            w[1] = _mm512_permutex2var_epi8(q[1], Index(kSpread4<1>), q[2]);
+            w[2] = _mm512_permutex2var_epi8(q[2], Index(kSpread4<2>), q[3]);
         }
     }
-    const __m512i low = _mm512_mask_sub_epi8(alpha, opaque, alpha, ones);
-    const __m512i high = _mm512_maskz_mov_epi8(opaque, _mm512_set1_epi8(1));
-    __m512i we[3], wo[3];
-    we[0] = _mm512_permutex2var_epi8(low, Index(kWeights<0, 0>), high);
-    wo[0] = _mm512_permutex2var_epi8(low, Index(kWeights<0, 1>), high);
-    we[1] = _mm512_permutex2var_epi8(low, Index(kWeights<1, 0>), high);
-    wo[1] = _mm512_permutex2var_epi8(low, Index(kWeights<1, 1>), high);
-    we[2] = _mm512_permutex2var_epi8(low, Index(kWeights<2, 0>), high);
-    wo[2] = _mm512_permutex2var_epi8(low, Index(kWeights<2, 1>), high);
-    __m512i se[3], so[3];
+    __m512i src[3];
     if (SB == 3) {
-        for (int k = 0; k < 3; ++k) {
-            const __m512i v = Load64<Tail>(s, 64 * k, FirstBits(3 * m - 64 * k));
-            se[k] = _mm512_and_si512(v, _mm512_set1_epi16(0x00FF));
-            so[k] = _mm512_srli_epi16(v, 8);
-        }
+        for (int k = 0; k < 3; ++k)
+            src[k] = Load64<Tail>(s, 64 * k, FirstBits(3 * m - 64 * k));
     } else {
         __m512i v[4];
         for (int r = 0; r < 4; ++r)
             v[r] = Load64<Tail>(s, 64 * r, FirstBits(4 * m - 64 * r));
-        const __mmask64 lows = 0x5555555555555555ull;
-        se[0] = _mm512_maskz_permutex2var_epi8(lows, v[0], Index(kSplit4<0, 0>), v[1]);
-        so[0] = _mm512_maskz_permutex2var_epi8(lows, v[0], Index(kSplit4<0, 1>), v[1]);
-        se[1] = _mm512_maskz_permutex2var_epi8(lows, v[1], Index(kSplit4<1, 0>), v[2]);
-        so[1] = _mm512_maskz_permutex2var_epi8(lows, v[1], Index(kSplit4<1, 1>), v[2]);
-        se[2] = _mm512_maskz_permutex2var_epi8(lows, v[2], Index(kSplit4<2, 0>), v[3]);
-        so[2] = _mm512_maskz_permutex2var_epi8(lows, v[2], Index(kSplit4<2, 1>), v[3]);
+        src[0] = _mm512_permutex2var_epi8(v[0], Index(kPack4<0>), v[1]);
+        src[1] = _mm512_permutex2var_epi8(v[1], Index(kPack4<1>), v[2]);
+        src[2] = _mm512_permutex2var_epi8(v[2], Index(kPack4<2>), v[3]);
     }
     for (int k = 0; k < 3; ++k) {
         const __mmask64 mask = Tail ? FirstBits(3 * m - 64 * k) : ~__mmask64{0};
         if (!mask)
             break;
         uint8_t* dp = d + 64 * k;
+        if (!Tail && opaque) {
+            _mm512_storeu_si512(dp, src[k]);
+            continue;
+        }
         const __m512i old = Tail ? _mm512_maskz_loadu_epi8(mask, dp) : _mm512_loadu_si512(dp);
-        const __m512i out = Avx512Blend<P>(old, se[k], so[k], we[k], wo[k]);
+        const __m512i out = Avx512Blend<P>(old, src[k], w[k]);
         if (Tail)
             _mm512_mask_storeu_epi8(dp, mask, out);
         else

@@ -95,7 +95,12 @@ int Dib::Composite(const Dib& source, const Dib& alpha, const Rect* targetRect,
     const int w = clip.target.Width(), h = clip.target.Height();
     const int sps = sb / 8, aps = ab / 8, aOff = ab == 32 ? 3 : 0;
     const PixelKernels::CompositeRow row = PixelKernels::CompositeRowFor(sps, aps, premultiplied);
-    for (int i = 0; i < h; ++i) {
+    // Rows in the order the target holds them in memory, which the
+    // processor's prefetching follows best; a source that is this image
+    // itself is laid from the top row down.
+    const bool upwards = tRows.stride < 0 && &source != this;
+    for (int k = 0; k < h; ++k) {
+        const int i = upwards ? h - 1 - k : k;
         uint8_t* d = tRows.Row(clip.target.top + i) + 3 * clip.target.left;
         const uint8_t* s = sRows.Row(clip.source.top + i) + sps * clip.source.left;
         const uint8_t* a = aRows.Row(clip.source.top + i) + aps * clip.source.left + aOff;

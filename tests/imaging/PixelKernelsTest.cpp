@@ -107,17 +107,19 @@ TEST(PixelKernels, EveryCompositeBuildFollowsTheRuleAlongRows) {
     });
 }
 
-RefPtr<Dib> RandomPicture(int w, int h, int bits, std::mt19937& rng) {
+// A picture of random bytes, stored bottom-up or top-down.
+RefPtr<Dib> RandomPicture(int w, int h, int bits, bool topDown, std::mt19937& rng) {
     RefPtr<Dib> dib = new Dib;
-    EXPECT_TRUE(dib->Create(w, h, bits));
+    EXPECT_TRUE(dib->Create(w, topDown ? -h : h, bits));
     for (uint32_t i = 0; i < dib->ImageSize(); ++i)
         dib->Bits()[i] = static_cast<uint8_t>(rng());
     return dib;
 }
 
 // Whole pictures of every clipped width 1..70, the target rectangle sticking
-// out of the target on the left and top, or out of the target on the right
-// and out of the (smaller) alpha picture at the bottom. Each picture holds
+// out of the target on the left and top (bottom-up pictures), or out of the
+// target on the right and out of the (smaller) alpha picture at the bottom
+// (top-down target and source). Each picture holds
 // every alpha value, a row of 0 and a row of 255. The expected picture is
 // worked out pixel by pixel: a target pixel inside the target rectangle takes
 // its source and alpha pixel at the same offset from the source point when
@@ -146,9 +148,12 @@ TEST(PixelKernels, EveryCompositeBuildFollowsTheRuleInClippedPictures) {
                                 tw = w + 5, th = h + 10, sw = w + 4, sh = h + 5, aw = w + 2, ah = h;
                                 rect = Rect(5, 1, 5 + w + 4, 1 + h + 3), from = Point(0, 0);
                             }
-                            RefPtr<Dib> target = RandomPicture(tw, th, 24, rng);
-                            RefPtr<Dib> source = RandomPicture(sw, sh, sourceBits, rng);
-                            RefPtr<Dib> alpha = RandomPicture(aw, ah, alphaBits, rng);
+                            // The second geometry has a top-down target
+                            // and source over a bottom-up alpha picture.
+                            const bool topDown = geometry == 1;
+                            RefPtr<Dib> target = RandomPicture(tw, th, 24, topDown, rng);
+                            RefPtr<Dib> source = RandomPicture(sw, sh, sourceBits, topDown, rng);
+                            RefPtr<Dib> alpha = RandomPicture(aw, ah, alphaBits, false, rng);
                             auto alphaAt = [&](int x, int y) {
                                 return alpha->PixelAddress(x, y) + (alphaBits == 32 ? 3 : 0);
                             };
